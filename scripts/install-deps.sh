@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing need,
+# but only those that are missing, so a prepared machine pays nothing.
+set -e
+PACKAGES="cmake ninja-build g++ pkg-config python3
+qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+libxcb1-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-xkb-dev
+libxkbcommon-dev libxkbcommon-x11-dev
+xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps"
+
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing

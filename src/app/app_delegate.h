@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "app/software_updater.h"
+#include "history/history_list.h"
+#include "overlay/overlay_window.h"
+#include "platform/defaults_store.h"
+#include "platform/displays.h"
+#include "platform/input_monitors.h"
+#include "platform/pasteboard.h"
+#include "platform/processes.h"
+#include "platform/text_measurer.h"
+#include "platform/timers.h"
+
+namespace tuckshelf {
+
+// The platform services the program runs on, handed in so that tests can
+// run the whole logic on fakes. They must outlive the delegate.
+struct PlatformServices {
+  Pasteboard& pasteboard;
+  DefaultsStore& defaults;
+  Displays& displays;
+  InputMonitors& monitors;
+  Timers& timers;
+  Processes& processes;
+  TextMeasurer& textMeasurer;
+  OverlayFactory makeOverlay;
+};
+
+// Owns all of the program's state and every operation on it. Everything
+// runs on the event loop's thread; handlers given to the platform hold the
+// delegate weakly.
+class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+ public:
+  enum class Mode { normal, expanded };
+
+  static std::shared_ptr<AppDelegate> create(PlatformServices services);
+
+  // Launch: single instance, stored history, overlay, timer, first
+  // capture, monitors.
+  void applicationDidFinishLaunching();
+
+  // Event sources.
+  void pollTick();
+  void pasteKeyHandler(const KeyDown& event);
+  void mouseMoveHandler();
+  void screensChanged();
+
+  // Capture.
+  void changeCheck();
+  void showCurrentClipboard();
+
+  // History.
+  void record(ClipItem item);
+  void persistHistory();
+  void loadStoredHistory();
+
+  // Placement and hover.
+  void place(double width, double contentH, bool animated);
+  void showResting();
+  double lineH();
+  void pollCursor();
+  bool cursorAtNotch(Point point) const;
+
+  // The open list and its row actions.
+  void renderHistory();
+  void selectAction(std::int64_t index);
+  void deleteAction(std::int64_t index);
+
+  // Read access for the program's tests and diagnostics.
+  Mode mode() const { return mode_; }
+  const History& history() const { return history_; }
+  bool unpasted() const { return unpasted_; }
+  std::int64_t lastChangeCount() const { return lastChangeCount_; }
+  double topGapValue() const { return topGapValue_; }
+  OverlayWindow* panel() const { return panel_.get(); }
+  bool hasPollTimer() const { return pollTimer_ != nullptr; }
+  const SoftwareUpdater& updater() const { return updater_; }
+
+  // Settings, fixed for the delegate's life.
+  const std::size_t maxHistory = 5;
+  const double rowHeight = 30.0;
+  const double rowSpacing = 3.0;
+  const double nubWidth = 250.0;
+  const double nubHeight = 8.0;
+  const double dotSize = 8.0;
+  const double notchHoverSlop = 3.0;
+  const double baseWidth = 220.0;
+  const double maxWidthFactor = 3.0;
+  const int widthFitLines = 2;
+  const double maxExpandedH = 320.0;
+  const double hPadding = 16.0;
+  const double vPadding = 8.0;
+  const FontSpec font{12.0, 500};
+
+ private:
+  explicit AppDelegate(PlatformServices services);
+
+  void terminateOtherCopies();
+  void buildOverlay(const ScreenInfo& screen);
+  void openList();
+  void openMessage();
+  void showOpenBackdrop();
+
+  PlatformServices services_;
+
+  std::unique_ptr<OverlayWindow> panel_;
+  Mode mode_ = Mode::normal;
+  History history_;
+  bool unpasted_ = false;
+  std::int64_t lastChangeCount_;
+  TimerToken pollTimer_;
+  MonitorToken globalMonitor_;
+  MonitorToken localMonitor_;
+  MonitorToken mouseMonitor_;
+  std::optional<double> lineH_;
+  SoftwareUpdater updater_{true};
+  double topGapValue_ = 32.0;
+};
+
+}  // namespace tuckshelf

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include <QStringList>
+
+#include "history/clip_item.h"
+
+namespace tuckshelf {
+
+// Newest first.
+using History = std::vector<ClipItem>;
+
+inline const QString kHistoryDefaultsKey = QStringLiteral("tuckshelf.history.text");
+
+// Puts `item` at the front, taking out the first entry with an equal key,
+// then cuts the list to `maxHistory` entries.
+void recordInto(History& history, ClipItem item, std::size_t maxHistory);
+
+// The texts of the entries that have one, in history order.
+QStringList storedTexts(const History& history);
+
+// One text entry per stored string, in order, exactly as stored.
+History historyFromStoredTexts(const QStringList& texts);
+
+}  // namespace tuckshelf

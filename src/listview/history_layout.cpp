@@ -1,0 +1,52 @@
+#include "listview/history_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tuckshelf {
+
+QString displayText(const ClipItem& item) {
+  if (item.text) return *item.text;
+  return QStringLiteral("\U0001F5BC  Image");
+}
+
+namespace {
+
+double listWidth(const QString& text, const ListSizingSettings& s, TextMeasurer& measurer) {
+  const double maxWidth = s.baseWidth * s.maxWidthFactor;
+  // Any single-line width from `enough` up yields the widest panel, so
+  // the measurer may stop there.
+  const double widestText = maxWidth - 2 * s.hPadding;
+  const double enough = std::max(1.0, (widestText - 1) * s.widthFitLines + 1);
+  const double w1 = measurer.singleLineWidth(text, enough);
+  const double t = std::ceil(std::ceil(w1) / s.widthFitLines);
+  return std::clamp(t + 2 * s.hPadding, s.baseWidth, maxWidth);
+}
+
+double leadRowHeight(const QString& text, double width, const ListSizingSettings& s,
+                     TextMeasurer& measurer) {
+  const double measureWidth = std::max(1.0, width - 2 * s.hPadding);
+  const double th = std::ceil(measurer.wrappedHeight(text, measureWidth, s.maxExpandedH));
+  if (th > s.maxExpandedH) return s.maxExpandedH + 10;
+  return std::max(th + 10, s.rowHeight);
+}
+
+}  // namespace
+
+ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
+                           const ListSizingSettings& settings, TextMeasurer& measurer) {
+  ListSizing sizing;
+  sizing.width = listWidth(newestDisplayText, settings, measurer);
+  double sum = 0;
+  for (std::size_t i = 0; i < rowCount; ++i) {
+    const double h =
+        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, settings, measurer) : settings.rowHeight;
+    sizing.rowHeights.push_back(h);
+    sum += h;
+  }
+  const double gaps = rowCount > 0 ? double(rowCount - 1) : 0.0;
+  sizing.contentH = 2 * settings.vPadding + sum + settings.rowSpacing * gaps;
+  return sizing;
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include <QString>
+
+#include "history/clip_item.h"
+#include "platform/text_measurer.h"
+
+namespace tuckshelf {
+
+struct ListSizingSettings {
+  double rowHeight = 30;
+  double rowSpacing = 3;
+  double baseWidth = 220;
+  double maxWidthFactor = 3;
+  int widthFitLines = 2;
+  double maxExpandedH = 320;
+  double hPadding = 16;
+  double vPadding = 8;
+};
+
+struct ListSizing {
+  double width = 0;                // the panel's width
+  std::vector<double> rowHeights;  // newest first
+  double contentH = 0;             // below the top gap, margins included
+};
+
+// What a row shows for an entry: its text, or a placeholder for a picture.
+QString displayText(const ClipItem& item);
+
+// Sizes the open list of `rowCount` entries. Only the newest entry's text
+// is measured, and never further than can change the result.
+ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
+                           const ListSizingSettings& settings, TextMeasurer& measurer);
+
+}  // namespace tuckshelf

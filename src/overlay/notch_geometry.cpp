@@ -1,0 +1,34 @@
+#include "overlay/notch_geometry.h"
+
+#include <algorithm>
+
+namespace tuckshelf {
+
+double topGap(const ScreenInfo& screen) {
+  return std::max(screen.topInset, screen.menuBarThickness);
+}
+
+std::optional<ScreenInfo> notchScreen(const Displays& displays) {
+  const Point p = displays.mouseLocation();
+  for (const ScreenInfo& s : displays.screens())
+    if (mouseInRect(p, s.frame)) return s;
+  for (const ScreenInfo& s : displays.screens())
+    if (s.topInset > 0) return s;
+  if (auto main = displays.mainScreen()) return main;
+  const auto screens = displays.screens();
+  if (!screens.empty()) return screens.front();
+  return std::nullopt;
+}
+
+bool cursorAtNotch(const Displays& displays, Point point, const HoverRegionSettings& settings) {
+  const auto screen = notchScreen(displays);
+  if (!screen) return false;
+  if (!mouseInRect(point, screen->frame)) return false;
+  const double midX = screen->frame.midX();
+  const double maxY = screen->frame.maxY();
+  const double band = topGap(*screen) + settings.slop;
+  const double rightEdge = (midX + settings.halfNubWidth) + -settings.rightTrim;
+  return point.y > maxY - band && point.x > midX - settings.halfNubWidth && point.x < rightEdge;
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QString>
+
+#include "history/clip_item.h"
+#include "platform/geometry.h"
+#include "platform/text_measurer.h"
+
+namespace tuckshelf {
+
+enum class TextAlign { left, center };
+
+// What one row of the open list shows and does.
+struct RowSpec {
+  ClipItem item;
+  double height = 30;
+  int maxLines = 1;  // 0: no limit (the lead row)
+  TextAlign align = TextAlign::left;
+  double pad = 10;
+  FontSpec font;
+  std::function<void()> onSelect;
+  std::function<void()> onDelete;
+};
+
+// The distances from the backdrop's top to the tops of the label, the
+// dot and the list stack.
+struct TopOffsets {
+  double labelTopC = 0;
+  double dotTopC = 0;
+  double historyTopC = 0;
+  friend bool operator==(const TopOffsets&, const TopOffsets&) = default;
+};
+
+// A message in the label: white at `whiteAlpha`, slanted by `obliqueness`.
+struct LabelText {
+  QString text;
+  double whiteAlpha = 1.0;
+  double obliqueness = 0.0;
+};
+
+// Everything the overlay window is made with; built hidden, off screen.
+struct OverlaySpec {
+  Rect frame;  // global, y-up
+  TopOffsets offsets;
+  double dotSize = 8;
+  double rowSpacing = 3;
+  double cornerRadius = 14;
+  FontSpec font;
+};
+
+// The overlay: a borderless panel whose backdrop holds a label, the
+// unpasted dot and the list stack. Frames are global y-up points; the
+// window rounds them to pixels itself.
+class OverlayWindow {
+ public:
+  virtual ~OverlayWindow() = default;
+
+  virtual bool isVisible() const = 0;
+  // The frame the window has now, mid-animation included.
+  virtual Rect frame() const = 0;
+  // Animated: 0.18 s ease-in-ease-out from the current frame. Otherwise
+  // at once. Neither waits.
+  virtual void setFrame(const Rect& frame, bool animated) = 0;
+  // Brings the window in front of the others without activating anything.
+  virtual void orderFrontRegardless() = 0;
+  virtual void setHasShadow(bool on) = 0;
+  // Click-through while true.
+  virtual void setIgnoresMouseEvents(bool ignores) = 0;
+  virtual void setBackdropBlack(bool black) = 0;
+
+  virtual void setLabelHidden(bool hidden) = 0;
+  virtual void setLabelText(const LabelText& text) = 0;
+  virtual void setDotHidden(bool hidden) = 0;
+  virtual void setStackHidden(bool hidden) = 0;
+  virtual void setTopOffsets(const TopOffsets& offsets) = 0;
+  // Discards every row and shows these instead, top to bottom. A row whose
+  // callback is running stays alive until the callback returns.
+  virtual void setRows(std::vector<RowSpec> rows) = 0;
+};
+
+using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(const OverlaySpec&)>;
+
+}  // namespace tuckshelf

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QObject>
+#include <QTimer>
+
+#include "platform/displays.h"
+
+class QScreen;
+
+namespace tuckshelf {
+
+// The screens and pointer as QGuiApplication sees them, in the global y-up
+// coordinates of qt_coordinates.h. Needs a QGuiApplication; without one
+// there are no screens.
+class QtDisplays : public Displays {
+ public:
+  QtDisplays();
+
+  std::vector<ScreenInfo> screens() const override;
+  // X11 has no key window of the program's own: the primary screen.
+  std::optional<ScreenInfo> mainScreen() const override;
+  Point mouseLocation() const override;
+  // The handlers run once, on the event loop, after a burst of changes
+  // (Qt reports one monitor change as several signals).
+  void observeScreenChanges(std::function<void()> handler) override;
+
+ private:
+  void watchScreen(QScreen* screen);
+
+  std::vector<std::function<void()>> handlers_;
+  QTimer changeCoalescer_;
+  bool watching_ = false;
+};
+
+}  // namespace tuckshelf

@@ -1,0 +1,224 @@
+#pragma once
+
+// In-memory stand-ins for the platform services, so the logic runs whole
+// without a window system.
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/app_delegate.h"
+
+namespace tuckshelf::fakes {
+
+class FakePasteboard : public Pasteboard {
+ public:
+  std::int64_t count = 100;
+  std::optional<QString> text;
+  std::shared_ptr<const ClipImage> img;
+  int reads = 0;
+
+  // Another program copies something.
+  void copyText(const QString& t) { ++count; text = t; img.reset(); }
+  void copyImage(std::shared_ptr<const ClipImage> i) { ++count; text.reset(); img = std::move(i); }
+  void copyBoth(const QString& t, std::shared_ptr<const ClipImage> i) { ++count; text = t; img = std::move(i); }
+  void copyNothing() { ++count; text.reset(); img.reset(); }
+
+  std::int64_t changeCount() override { return count; }
+  std::optional<QString> string() override { ++reads; return text; }
+  std::shared_ptr<const ClipImage> image() override { ++reads; return img; }
+  void clearContents() override { copyNothing(); }
+  void setString(const QString& t) override { ++count; text = t; }
+  void writeImage(const std::shared_ptr<const ClipImage>& i) override { ++count; img = i; }
+};
+
+class FakeDefaults : public DefaultsStore {
+ public:
+  std::map<QString, QStringList> values;
+  std::map<QString, bool> malformed;
+  int writes = 0;
+
+  std::optional<QStringList> stringArray(const QString& key) override {
+    if (malformed[key]) return std::nullopt;
+    auto it = values.find(key);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  void setStringArray(const QString& key, const QStringList& value) override {
+    ++writes;
+    values[key] = value;
+    malformed[key] = false;
+  }
+  QStringList stored() { return values[kHistoryDefaultsKey]; }
+};
+
+class FakeDisplays : public Displays {
+ public:
+  std::vector<ScreenInfo> list;
+  std::optional<ScreenInfo> main;
+  Point pointer;
+  std::vector<std::function<void()>> observers;
+
+  std::vector<ScreenInfo> screens() const override { return list; }
+  std::optional<ScreenInfo> mainScreen() const override { return main; }
+  Point mouseLocation() const override { return pointer; }
+  void observeScreenChanges(std::function<void()> handler) override { observers.push_back(std::move(handler)); }
+  void notifyChanged() { for (auto& o : observers) o(); }
+
+  // One 1920 x 1080 display at the origin with a 24-point menu bar.
+  static FakeDisplays single(double inset = 0, double menuBar = 24) {
+    FakeDisplays d;
+    d.list = {ScreenInfo{Rect{0, 0, 1920, 1080}, inset, menuBar}};
+    d.main = d.list.front();
+    return d;
+  }
+};
+
+class FakeMonitors : public InputMonitors {
+ public:
+  std::vector<std::function<void(const KeyDown&)>> globalKeys, localKeys;
+  std::vector<std::function<void()>> mouse;
+  bool fail = false;
+
+  MonitorToken addGlobalKeyDownMonitor(std::function<void(const KeyDown&)> h) override {
+    if (fail) return nullptr;
+    globalKeys.push_back(std::move(h));
+    return std::make_shared<int>(1);
+  }
+  MonitorToken addLocalKeyDownMonitor(std::function<void(const KeyDown&)> h) override {
+    if (fail) return nullptr;
+    localKeys.push_back(std::move(h));
+    return std::make_shared<int>(2);
+  }
+  MonitorToken addGlobalMouseMovedMonitor(std::function<void()> h) override {
+    if (fail) return nullptr;
+    mouse.push_back(std::move(h));
+    return std::make_shared<int>(3);
+  }
+  void typeKey(bool command, std::optional<QString> chars) {
+    for (auto& h : globalKeys) h(KeyDown{command, chars});
+  }
+  void moveMouse() { for (auto& h : mouse) h(); }
+};
+
+class FakeTimers : public Timers {
+ public:
+  struct Scheduled { double seconds; std::function<void()> handler; std::weak_ptr<void> token; };
+  std::vector<Scheduled> timers;
+
+  TimerToken scheduleRepeating(double seconds, std::function<void()> handler) override {
+    auto token = std::make_shared<int>(0);
+    timers.push_back({seconds, std::move(handler), token});
+    return token;
+  }
+  // Fires every timer whose token is still held.
+  void fire() {
+    for (auto& t : timers)
+      if (!t.token.expired()) t.handler();
+  }
+};
+
+class FakeProcesses : public Processes {
+ public:
+  RunningApp self{1000, std::string("/usr/bin/tuckshelf")};
+  std::vector<RunningApp> running;
+  std::vector<std::int64_t> killed;
+
+  RunningApp currentApplication() override { return self; }
+  std::vector<RunningApp> runningApplications() override { return running; }
+  void forceTerminate(const RunningApp& app) override { killed.push_back(app.pid); }
+};
+
+// Every character is 6 points wide and a line 15 points tall; wrapping
+// fits floor(width / 6) characters a line.
+class FakeMeasurer : public TextMeasurer {
+ public:
+  double lineHeight = 14.4;
+  double charWidth = 6;
+  double lineSpacing = 15;
+  int measuredChars = 0;  // how much text was looked at
+
+  double defaultLineHeight() override { ++lineHeightReads; return lineHeight; }
+  double singleLineWidth(const QString& text, double enough) override {
+    const qsizetype perEnough = qsizetype(std::ceil(enough / charWidth));
+    const qsizetype n = std::min(text.size(), perEnough);
+    measuredChars += int(n);
+    return n * charWidth;
+  }
+  double wrappedHeight(const QString& text, double width, double enough) override {
+    const qsizetype perLine = std::max<qsizetype>(1, qsizetype(width / charWidth));
+    const qsizetype linesNeeded = qsizetype(enough / lineSpacing) + 1;
+    const qsizetype n = std::min(text.size(), perLine * linesNeeded);
+    measuredChars += int(n);
+    const qsizetype lines = std::max<qsizetype>(1, (n + perLine - 1) / perLine);
+    return lines * lineSpacing;
+  }
+  int lineHeightReads = 0;
+};
+
+class FakeOverlay : public OverlayWindow {
+ public:
+  OverlaySpec spec;
+  bool visible = false;
+  Rect currentFrame;
+  bool lastAnimated = false;
+  int frameSets = 0, ordersFront = 0;
+  bool shadow = false, ignoresMouse = true, black = false;
+  bool labelHidden = true, dotHidden = true, stackHidden = true;
+  LabelText label;
+  TopOffsets offsets;
+  std::vector<RowSpec> rows;
+  int rowBuilds = 0;
+
+  explicit FakeOverlay(const OverlaySpec& s) : spec(s), currentFrame(s.frame), offsets(s.offsets) {}
+
+  bool isVisible() const override { return visible; }
+  Rect frame() const override { return currentFrame; }
+  void setFrame(const Rect& f, bool animated) override { currentFrame = f; lastAnimated = animated; ++frameSets; }
+  void orderFrontRegardless() override { visible = true; ++ordersFront; }
+  void setHasShadow(bool on) override { shadow = on; }
+  void setIgnoresMouseEvents(bool i) override { ignoresMouse = i; }
+  void setBackdropBlack(bool b) override { black = b; }
+  void setLabelHidden(bool h) override { labelHidden = h; }
+  void setLabelText(const LabelText& t) override { label = t; }
+  void setDotHidden(bool h) override { dotHidden = h; }
+  void setStackHidden(bool h) override { stackHidden = h; }
+  void setTopOffsets(const TopOffsets& o) override { offsets = o; }
+  void setRows(std::vector<RowSpec> r) override { rows = std::move(r); ++rowBuilds; }
+};
+
+// The whole program on fakes. `overlay` points at the panel once built.
+struct Rig {
+  FakePasteboard pasteboard;
+  FakeDefaults defaults;
+  FakeDisplays displays = FakeDisplays::single();
+  FakeMonitors monitors;
+  FakeTimers timers;
+  FakeProcesses processes;
+  FakeMeasurer measurer;
+  FakeOverlay* overlay = nullptr;
+  int overlaysBuilt = 0;
+
+  std::shared_ptr<AppDelegate> make() {
+    return AppDelegate::create(PlatformServices{
+        pasteboard, defaults, displays, monitors, timers, processes, measurer,
+        [this](const OverlaySpec& spec) {
+          auto o = std::make_unique<FakeOverlay>(spec);
+          overlay = o.get();
+          ++overlaysBuilt;
+          return std::unique_ptr<OverlayWindow>(std::move(o));
+        }});
+  }
+  std::shared_ptr<AppDelegate> launch() {
+    auto d = make();
+    d->applicationDidFinishLaunching();
+    return d;
+  }
+  // Pointer in the hover region of the single display.
+  void pointAtNotch() { displays.pointer = Point{960, 1080}; }
+  void pointAway() { displays.pointer = Point{100, 100}; }
+};
+
+}  // namespace tuckshelf::fakes
