@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build build-asan run test test-main test-asan clean
+.PHONY: all deps build build-asan run test bench install package clean
 
 all: build
 
@@ -17,7 +17,7 @@ $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 $(ASAN_BUILD)/build.ninja:
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTUCKSHELF_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTUCKSHELF_SANITIZE=ON -DTUCKSHELF_BENCH=OFF
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -32,8 +32,25 @@ run: build
 # build runs everything, the real program under Xvfb included, and its
 # summary comes last.
 test: build build-asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -L 'unit|widgets|platform' -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp ctest --output-on-failure -L 'unit|widgets|platform' -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$(basename $$b)"; $$b || exit 1; done
+
+# `make install` copies the program, its menu and autostart entries, icon,
+# metadata and manual page below PREFIX (and DESTDIR, for staging); with
+# PREFIX=/usr the autostart entry goes to /etc/xdg/autostart.
+PREFIX ?= /usr/local
+
+install: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# `make package` builds $(BUILD)/tuckshelf_<version>_<arch>.deb.
+package: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
+	cd $(BUILD) && cpack --config CPackConfig.cmake -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -6,7 +6,9 @@ PACKAGES="cmake ninja-build g++ pkg-config python3
 qt6-base-dev libgl-dev libgtest-dev libgmock-dev
 libxcb1-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-xkb-dev
 libxkbcommon-dev libxkbcommon-x11-dev
-xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps"
+xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps
+fonts-noto-color-emoji fonts-dejavu-core
+dpkg-dev desktop-file-utils appstream"
 
 missing=""
 for p in $PACKAGES; do

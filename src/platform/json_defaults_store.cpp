@@ -70,9 +70,11 @@ bool setAside(const QString& path, AsideMode mode) {
     const QFileInfo info(name);
     if (info.exists() || info.isSymLink()) continue;
     const bool done = mode == AsideMode::Move ? QFile::rename(path, name) : QFile::copy(path, name);
-    if (done) qWarning("tuckshelf: kept a malformed %s aside as %s", qUtf8Printable(path), qUtf8Printable(name));
-    return done;
+    if (!done) break;
+    qWarning("tuckshelf: kept a malformed %s aside as %s", qUtf8Printable(path), qUtf8Printable(name));
+    return true;
   }
+  qWarning("tuckshelf: could not keep a malformed %s aside; leaving it untouched", qUtf8Printable(path));
   return false;
 }
 

@@ -19,8 +19,8 @@ namespace tuckshelf {
 // before it is dropped from the file. While a bad file cannot be moved aside,
 // writes are refused.
 //
-// Strings round-trip exactly, with one exception of QJsonDocument's: a lone
-// UTF-16 surrogate is written as U+FFFD.
+// Strings round-trip exactly, lone UTF-16 surrogates included (QJsonDocument
+// writes them as \u escapes).
 //
 // A symlinked file is written through to its target (QSaveFile follows the
 // link and atomically replaces the target).

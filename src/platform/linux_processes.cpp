@@ -16,30 +16,19 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#if __has_include(<sys/pidfd.h>)
-#include <sys/pidfd.h>
-#define TUCKSHELF_HAS_PIDFD_WRAPPERS 1
-#endif
-
 #include <QtGlobal>
 
 namespace tuckshelf {
 namespace {
 
+// Raw system calls: glibc 2.36's <sys/pidfd.h> declares its wrappers
+// without C linkage, so C++ cannot link against them.
 int openPidfd(pid_t pid) {
-#ifdef TUCKSHELF_HAS_PIDFD_WRAPPERS
-  return pidfd_open(pid, 0);
-#else
   return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-#endif
 }
 
 int killThroughPidfd(int pidfd) {
-#ifdef TUCKSHELF_HAS_PIDFD_WRAPPERS
-  return pidfd_send_signal(pidfd, SIGKILL, nullptr, 0);
-#else
   return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0));
-#endif
 }
 
 struct OwnedFd {

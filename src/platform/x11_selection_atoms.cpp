@@ -1,6 +1,7 @@
 #include "platform/x11_selection_atoms.h"
 
 #include <QImageReader>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -8,7 +9,7 @@ namespace tuckshelf {
 namespace {
 
 // Lossless formats first: a copy from one of them keeps every pixel.
-constexpr const char* kPreferredImageTypes[] = {"image/png", "image/bmp", "image/tiff",
+constexpr const char* kPreferredImageTypes[] = {"image/png",  "image/bmp",  "image/tiff",
                                                 "image/webp", "image/jpeg", "image/gif"};
 
 std::vector<QByteArray> imageMimeTypesBestFirst() {
@@ -17,7 +18,8 @@ std::vector<QByteArray> imageMimeTypesBestFirst() {
   for (const char* type : kPreferredImageTypes)
     if (supported.contains(type)) ordered.emplace_back(type);
   for (const QByteArray& type : supported)
-    if (type.startsWith("image/") && std::find(ordered.begin(), ordered.end(), type) == ordered.end())
+    if (type.startsWith("image/") &&
+        std::find(ordered.begin(), ordered.end(), type) == ordered.end())
       ordered.push_back(type);
   return ordered;
 }
@@ -28,7 +30,7 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name) {
   const auto cookie = xcb_intern_atom(connection, false, name.size(), name.constData());
   std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
       xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
@@ -54,7 +56,6 @@ X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
   request(&atoms.passwordManagerHint, "x-kde-passwordManagerHint");
   request(&atoms.imagePng, "image/png");
   request(&atoms.replyProperty, "TUCKSHELF_SELECTION");
-  request(&atoms.timestampProperty, "TUCKSHELF_TIMESTAMP");
   atoms.imageTargets.resize(imageTypes.size());
   for (size_t i = 0; i < imageTypes.size(); ++i) {
     atoms.imageTargets[i].mimeType = imageTypes[i];
@@ -64,7 +65,7 @@ X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
   for (auto& [into, cookie] : pending) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
         xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-    *into = reply ? reply->atom : XCB_ATOM_NONE;
+    *into = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
   }
   std::erase_if(atoms.imageTargets, [](const ImageTarget& t) { return t.atom == XCB_ATOM_NONE; });
   atoms.textTargets = {atoms.utf8String, atoms.textPlainUtf8, XCB_ATOM_STRING, atoms.text,

@@ -29,8 +29,6 @@ struct X11SelectionAtoms {
   xcb_atom_t imagePng = XCB_ATOM_NONE;
   // Where owners put what this program asked for.
   xcb_atom_t replyProperty = XCB_ATOM_NONE;
-  // Touched with a zero-length change to learn the server's time.
-  xcb_atom_t timestampProperty = XCB_ATOM_NONE;
 
   // Text targets worth reading, best first.
   std::vector<xcb_atom_t> textTargets;

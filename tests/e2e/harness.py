@@ -30,11 +30,6 @@ def wait_until(condition, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
-def free_display():
-    for n in range(120, 600):
-        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            return n
-    raise RuntimeError("no free X display number")
 
 
 class Screenshot:
@@ -69,15 +64,24 @@ class Session:
         self.tmp = tempfile.mkdtemp(prefix="tuckshelf-e2e-")
         self.config_home = os.path.join(self.tmp, "config")
         os.makedirs(self.config_home)
-        self.display = f":{free_display()}"
         self.width, self.height = width, height
         self.env = dict(os.environ)
-        self.env.update(DISPLAY=self.display, XDG_CONFIG_HOME=self.config_home,
-                        QT_QPA_PLATFORM="xcb", HOME=self.tmp)
+        self.env.update(XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", HOME=self.tmp)
         self.env.pop("WAYLAND_DISPLAY", None)
-        self.xvfb = self._spawn(["Xvfb", self.display, "-screen", "0", f"{width}x{height}x24",
-                                 "-nolisten", "tcp", "-noreset"])
-        wait_until(lambda: self._run(["xdpyinfo"], check=False).returncode == 0, 15, what="Xvfb")
+        self.env.pop("DISPLAY", None)
+        # Xvfb picks a free display number itself and reports it once it
+        # accepts clients, so parallel sessions never share a server.
+        read_end, write_end = os.pipe()
+        self.xvfb = self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"],
+                                pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            number = reported.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = f":{number}"
+        self.env["DISPLAY"] = self.display
         self._run(["xsetroot", "-solid", "grey"])
         if monitors:
             for args in monitors:
@@ -98,8 +102,8 @@ class Session:
     def start_program(self, extra_env=None):
         env = dict(self.env)
         env.update(extra_env or {})
-        log = open(os.path.join(self.tmp, f"program-{len(self.procs)}.log"), "wb")
-        p = subprocess.Popen([BINARY], env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        with open(os.path.join(self.tmp, f"program-{len(self.procs)}.log"), "wb") as log:
+            p = subprocess.Popen([BINARY], env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         self.procs.append(p)
         self.program = p
         return p

@@ -7,9 +7,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <utility>
 #include <vector>
 
 #include "app/app_delegate.h"
+
+// Readable strings in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tuckshelf::fakes {
 
@@ -100,6 +105,10 @@ class FakeMonitors : public InputMonitors {
   void typeKey(bool command, std::optional<QString> chars) {
     for (auto& h : globalKeys) h(KeyDown{command, chars});
   }
+  // A key typed while the program's own panel has the keyboard.
+  void typeKeyLocally(bool command, std::optional<QString> chars) {
+    for (auto& h : localKeys) h(KeyDown{command, chars});
+  }
   void moveMouse() { for (auto& h : mouse) h(); }
 };
 
@@ -132,7 +141,9 @@ class FakeProcesses : public Processes {
 };
 
 // Every character is 6 points wide and a line 15 points tall; wrapping
-// fits floor(width / 6) characters a line.
+// fits floor(width / 6) characters a line. A line break counts as one more
+// character, so texts with line breaks are not measured as the real
+// measurer would.
 class FakeMeasurer : public TextMeasurer {
  public:
   double lineHeight = 14.4;
@@ -171,6 +182,9 @@ class FakeOverlay : public OverlayWindow {
   TopOffsets offsets;
   std::vector<RowSpec> rows;
   int rowBuilds = 0;
+  // The rows replaced by the last rebuild: a delete rebuilds the list from
+  // inside a row's own callback, and that row must outlive the call.
+  std::vector<RowSpec> retiredRows;
 
   explicit FakeOverlay(const OverlaySpec& s) : spec(s), currentFrame(s.frame), offsets(s.offsets) {}
 
@@ -186,7 +200,13 @@ class FakeOverlay : public OverlayWindow {
   void setDotHidden(bool h) override { dotHidden = h; }
   void setStackHidden(bool h) override { stackHidden = h; }
   void setTopOffsets(const TopOffsets& o) override { offsets = o; }
-  void setRows(std::vector<RowSpec> r) override { rows = std::move(r); ++rowBuilds; }
+  void setRows(std::vector<RowSpec> r) override {
+    retiredRows = std::exchange(rows, std::move(r));
+    ++rowBuilds;
+  }
+  // A click on row i, or on its remove button.
+  void clickRow(std::size_t i) { rows.at(i).onSelect(); }
+  void clickRemove(std::size_t i) { rows.at(i).onDelete(); }
 };
 
 // The whole program on fakes. `overlay` points at the panel once built.

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <optional>
+
+#include <QImage>
+#include <QRectF>
+#include <QWidget>
+
+#include "overlay/overlay_window.h"
+#include "platform/geometry.h"
+
+namespace tuckshelf {
+
+class RowViewButton;
+class RowViewLabel;
+
+// Where a row's parts sit, in the row's own coordinates: origin at its
+// bottom-left corner, y upward.
+struct RowLayout {
+  Rect button;
+  std::optional<Rect> thumbnail;  // image entries only
+  Rect label;
+};
+
+RowLayout rowLayout(double rowWidth, double rowHeight, double pad, bool hasImage, int maxLines);
+
+// A frame from a row's y-up coordinates in Qt's top-left ones.
+QRectF toTopLeft(const Rect& frame, double rowHeight);
+
+enum class RowHit { none, row, button };
+
+// One entry of the open list: thumbnail, text and, while the pointer is
+// over the row, a highlight and a remove button. A press on the row and
+// a release anywhere selects; a press and release on the button removes.
+class RowView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit RowView(RowSpec spec, QWidget* parent = nullptr);
+  ~RowView() override;
+
+  // What a press at `point` (row coordinates, top-left origin) acts on.
+  RowHit hitAt(QPointF point) const;
+
+  bool isHighlighted() const { return highlighted_; }
+  QWidget* removeButton() const;
+  RowViewLabel* label() const { return label_; }
+
+ protected:
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void setHighlighted(bool on);
+  QRectF buttonFrame() const;
+
+  RowSpec spec_;
+  RowViewLabel* label_;
+  RowViewButton* button_;
+  bool highlighted_ = false;
+  RowHit pressed_ = RowHit::none;
+  QRectF thumbnailFrame_;
+  QImage thumbnail_;  // scaled to the frame once per size change
+};
+
+}  // namespace tuckshelf

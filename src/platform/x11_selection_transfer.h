@@ -1,0 +1,60 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+
+namespace tuckshelf {
+
+class X11SelectionConnection;
+struct X11SelectionAtoms;
+
+// One conversion of CLIPBOARD to one target, received into a property of
+// `window`, in one piece or in INCR chunks. Each wait for the owner has
+// its own deadline; the result is reported once.
+class X11SelectionTransfer {
+ public:
+  enum class Outcome {
+    Received,
+    Refused,  // the owner cannot convert to this target
+    Failed,   // no answer in time, too large, or the server went away
+  };
+  struct Result {
+    Outcome outcome = Outcome::Failed;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    QByteArray data;
+  };
+
+  X11SelectionTransfer(X11SelectionConnection& connection, const X11SelectionAtoms& atoms,
+                       xcb_window_t window, std::chrono::milliseconds stepTimeout,
+                       qsizetype maxBytes, std::function<void(Result)> onDone);
+
+  void start(xcb_atom_t target, xcb_timestamp_t time);
+  // Stops waiting; nothing is reported.
+  void cancel();
+  void handleSelectionNotify(const xcb_selection_notify_event_t& event);
+  void handlePropertyNotify(const xcb_property_notify_event_t& event);
+
+ private:
+  enum class State { Idle, AwaitingNotify, AwaitingChunk };
+
+  void readReply();
+  void readChunk();
+  void finish(Result result);
+  void fail(const char* why);
+
+  X11SelectionConnection& connection_;
+  const X11SelectionAtoms& atoms_;
+  xcb_window_t window_;
+  qsizetype maxBytes_;
+  std::function<void(Result)> onDone_;
+  QTimer stepTimer_;
+  State state_ = State::Idle;
+  xcb_atom_t target_ = XCB_ATOM_NONE;
+  Result incoming_;
+};
+
+}  // namespace tuckshelf
