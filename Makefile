@@ -40,17 +40,18 @@ bench: build
 
 # `make install` copies the program, its menu and autostart entries, icon,
 # metadata and manual page below PREFIX (and DESTDIR, for staging); with
-# PREFIX=/usr the autostart entry goes to /etc/xdg/autostart.
+# PREFIX=/usr the autostart entry goes to /etc/xdg/autostart. The umask keeps
+# the directories it creates (and those in the package) readable by all.
 PREFIX ?= /usr/local
 
 install: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	umask 022 && DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # `make package` builds $(BUILD)/tuckshelf_<version>_<arch>.deb.
 package: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
-	cd $(BUILD) && cpack --config CPackConfig.cmake -G DEB
+	cd $(BUILD) && umask 022 && cpack --config CPackConfig.cmake -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

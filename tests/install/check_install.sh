@@ -5,6 +5,9 @@
 # does) and once staged for the prefix /usr (what the package holds).
 # Usage: check_install.sh <build dir> <application id>
 set -eu
+# Installed directories take their mode from the umask; `make install` and
+# `make package` use this one.
+umask 022
 
 build=$(cd "$1" && pwd)
 id=$2
