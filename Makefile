@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build build-asan run test bench install package clean
+.PHONY: all deps build build-asan run test bench install package clean fuzz
 
 all: build
 
@@ -32,11 +32,29 @@ run: build
 # build runs everything, the real program under Xvfb included, and its
 # summary comes last.
 test: build build-asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp ctest --output-on-failure -L 'unit|widgets|platform' -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp ctest --output-on-failure -L 'unit|widgets|platform|leak' -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# `make bench` prints the in-process figures, then runs the real program
+# beside CopyQ, each on private Xvfb servers with fresh homes, and ends with
+# a table of both (bench/run_bench.py; about four minutes).
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$(basename $$b)"; $$b || exit 1; done
+	@scripts/install-bench-deps.sh
+	@echo "== bench_history"; $(BUILD)/bench/bench_history
+	@python3 bench/run_bench.py --build $(BUILD)
+
+# `make fuzz` builds the libFuzzer targets of tests/fuzz/ with clang (ASan
+# and UBSan) into FUZZ_BUILD and runs each for FUZZ_RUNS runs or
+# FUZZ_SECONDS seconds, whichever ends first; a finding stops it.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_RUNS    ?= 10000000
+FUZZ_SECONDS ?= 1800
+
+fuzz: deps
+	@scripts/install-fuzz-deps.sh
+	test -f $(FUZZ_BUILD)/build.ninja || CXX=clang++-14 cmake -S tests/fuzz -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_RUNS) $(FUZZ_SECONDS)
 
 # `make install` copies the program, its menu and autostart entries, icon,
 # metadata and manual page below PREFIX (and DESTDIR, for staging); with

@@ -1,9 +1,11 @@
 #!/bin/sh
-# Installs what `make bench` needs beyond the build: CopyQ as the peer it
-# is compared with, and the tools that drive both programs. Only missing
-# packages are installed, so a prepared machine pays nothing.
+# Installs what `make bench` needs beyond the build: CopyQ, the peer it is
+# compared with (with the plugins it recommends, which let it keep images),
+# and the tools that drive both programs (python3-xlib: the XTEST and
+# DAMAGE probe of bench/bench_open_probe.py). Only missing packages are
+# installed, so a prepared machine pays nothing.
 set -e
-PACKAGES="copyq xvfb xclip xdotool x11-utils imagemagick procps python3"
+PACKAGES="copyq copyq-plugins xvfb xclip xdotool x11-utils imagemagick python3 python3-xlib"
 
 missing=""
 for p in $PACKAGES; do

@@ -6,6 +6,7 @@
 
 #include "app/app_delegate.h"
 #include "app/overlay_panel.h"
+#include "app/quit_on_signal.h"
 #include "listview/qt_text_measurer.h"
 #include "platform/json_defaults_store.h"
 #include "platform/linux_processes.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   static std::shared_ptr<AppDelegate> delegate = AppDelegate::create(PlatformServices{
       pasteboard, defaults, displays, monitors, timers, processes, measurer, makeOverlayPanel});
   delegate->applicationDidFinishLaunching();
+  // Quitting through the event loop lets the sanitizers report at exit.
+  quitOnTerminationSignals();
   const int status = app.exec();
   delegate.reset();
   return status;

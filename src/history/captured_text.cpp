@@ -62,7 +62,9 @@ QString trimmedWhitespaceAndNewlines(const QString& text) {
 
 std::optional<QString> normalizedCapture(const QString& copied) {
   QString text = trimmedWhitespaceAndNewlines(copied);
-  if (text.isEmpty()) return std::nullopt;
+  // Judged before the copy that replace() makes. The line feeds it turns
+  // into spaces are all inside, so the second trim leaves the length as is.
+  if (text.isEmpty() || text.size() > kMaxCapturedLength) return std::nullopt;
   text.replace(QChar(u'\n'), QChar(u' '));
   return trimmedWhitespaceAndNewlines(text);
 }

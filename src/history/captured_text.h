@@ -13,8 +13,15 @@ bool isWhitespaceOrNewline(char32_t c);
 // `text` without leading and trailing white space.
 QString trimmedWhitespaceAndNewlines(const QString& text);
 
+// Longest text a capture records, in UTF-16 code units once trimmed. Every
+// change rewrites the whole history to disk and compares keys in full, so a
+// 100 MB text would stall each later copy for seconds while it stays in the
+// history; a longer copy counts as nothing, as white space alone does.
+inline constexpr qsizetype kMaxCapturedLength = qsizetype(2) << 20;
+
 // The text a capture records: trimmed, every line feed turned into a
-// space, trimmed again. None when nothing but white space was copied.
+// space, trimmed again. None when nothing but white space was copied, or
+// more than kMaxCapturedLength.
 std::optional<QString> normalizedCapture(const QString& copied);
 
 }  // namespace tuckshelf

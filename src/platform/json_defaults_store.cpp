@@ -6,11 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QJsonValue>
 #include <QSaveFile>
 #include <QtGlobal>
+
+#include "platform/json_defaults_parse.h"
 
 namespace tuckshelf {
 namespace {
@@ -41,24 +40,9 @@ FileContents readFile(const QString& path) {
   if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) {
     return {FileState::Malformed, {}};
   }
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-  if (error.error != QJsonParseError::NoError || !document.isObject()) {
-    return {FileState::Malformed, {}};
-  }
-  return {FileState::Object, document.object()};
-}
-
-std::optional<QStringList> toStringList(const QJsonValue& value) {
-  if (!value.isArray()) return std::nullopt;
-  QStringList list;
-  const QJsonArray array = value.toArray();
-  list.reserve(array.size());
-  for (const QJsonValue& element : array) {
-    if (!element.isString()) return std::nullopt;
-    list.append(element.toString());
-  }
-  return list;
+  std::optional<QJsonObject> object = parseDefaultsObject(bytes);
+  if (!object) return {FileState::Malformed, {}};
+  return {FileState::Object, std::move(*object)};
 }
 
 enum class AsideMode { Move, Copy };
@@ -102,7 +86,7 @@ QString JsonDefaultsStore::defaultPath() {
 std::optional<QStringList> JsonDefaultsStore::stringArray(const QString& key) {
   const std::optional<QJsonObject> object = loadObject(key);
   if (!object) return std::nullopt;
-  return toStringList(object->value(key));
+  return stringListFrom(object->value(key));
 }
 
 void JsonDefaultsStore::setStringArray(const QString& key, const QStringList& value) {
@@ -136,7 +120,7 @@ std::optional<QJsonObject> JsonDefaultsStore::loadObject(const QString& key) {
       break;
   }
   QJsonObject& object = contents.object;
-  if (object.contains(key) && !toStringList(object.value(key))) {
+  if (object.contains(key) && !stringListFrom(object.value(key))) {
     // Copied rather than moved, so the other keys stay in place throughout.
     if (!setAside(path_, AsideMode::Copy)) return std::nullopt;
     object.remove(key);
@@ -150,7 +134,7 @@ bool JsonDefaultsStore::writeObject(const QJsonObject& object) {
   if (!makeFolder(QFileInfo(path_).absolutePath())) return false;
   QSaveFile file(path_);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+  const QByteArray bytes = defaultsFileBytes(object);
   // Set on every write: a new file would follow the umask, and a rewrite
   // would copy whatever mode the old file had been given.
   return file.write(bytes) == bytes.size() &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace tuckshelf {
 class QtDisplays : public Displays {
  public:
   QtDisplays();
+  ~QtDisplays() override;
 
   std::vector<ScreenInfo> screens() const override;
   // X11 has no key window of the program's own: the primary screen.
@@ -30,6 +32,10 @@ class QtDisplays : public Displays {
 
  private:
   void watchScreen(QScreen* screen);
+
+  // Where the pointer is asked for on the X11 platform; see the .cpp.
+  struct PointerQuery;
+  std::unique_ptr<PointerQuery> pointer_;
 
   std::vector<std::function<void()>> handlers_;
   QTimer changeCoalescer_;

@@ -1,5 +1,7 @@
 #include "platform/x11_selection_fetch.h"
 
+#include <malloc.h>
+
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstring>
@@ -49,6 +51,10 @@ X11SelectionFetch::X11SelectionFetch(X11SelectionConnection& connection,
   });
   changeTimer_.start(limits.changeTimeout);
   connect(&decoding_, &QFutureWatcherBase::finished, this, [this] {
+    // The decoded picture and its RGBA copy are freed by now, but glibc
+    // keeps such freed heap pages; give them back, or each large picture
+    // leaves tens of MB resident.
+    malloc_trim(0);
     settle({text_, decoding_.result()});
   });
   request(Step::Targets, atoms.targets);

@@ -1,0 +1,311 @@
+"""The real-program figures: each runs on a Session (tests/e2e/harness.py) of
+its own, with Tuckshelf and CopyQ side by side under that Xvfb, each with a
+fresh home."""
+
+import json
+import os
+import statistics
+import subprocess
+import time
+
+from harness import Session
+from bench_peers import CopyQ, Tuckshelf, wait_until
+from bench_procs import CpuSample, cpu_share, rss_kib, sleeps_between
+
+
+class Figure:
+    """One row of the final table. Lower is better for every figure here."""
+
+    def __init__(self, label, unit, ours, peer=None, target=None, note=""):
+        self.label, self.unit, self.ours, self.peer = label, unit, ours, peer
+        self.target, self.note = target, note
+
+
+def say(line):
+    print(line, flush=True)
+
+
+def started_pair(session, binary):
+    """Tuckshelf and CopyQ running and ready on `session`."""
+    ours, peer = Tuckshelf(session, binary), CopyQ(session)
+    ours.start()
+    peer.start()
+    ours.wait_ready()
+    peer.wait_ready()
+    return ours, peer
+
+
+def stop_all(*programs):
+    for p in programs:
+        p.stop()
+
+
+def _cpu_over(programs, seconds, action=None):
+    """Shares of a core (stat, schedstat) of each program while `action`
+    runs, or while idle for `seconds`."""
+    pids = {p: p.pids() for p in programs}
+    start = time.monotonic()
+    before = {p: CpuSample(pids[p], start) for p in programs}
+    if action:
+        action()
+    else:
+        time.sleep(seconds)
+    end = time.monotonic()
+    after = {p: CpuSample(pids[p], end) for p in programs}
+    shares = {p: cpu_share(before[p], after[p]) for p in programs}
+    sleeps = {p: sleeps_between(before[p], after[p]) for p in programs}
+    return shares, sleeps, end - start
+
+
+def idle_cpu(binary, seconds=60.0):
+    session = Session()
+    try:
+        ours, peer = started_pair(session, binary)
+        time.sleep(3)  # past the launch's own work
+        shares, sleeps, wall = _cpu_over((ours, peer), seconds)
+        for p in (ours, peer):
+            stat, sched = shares[p]
+            say(f"idle CPU over {wall:.0f} s, {p.name} (utime+stime): {stat:.4f} % of a core")
+            say(f"idle CPU over {wall:.0f} s, {p.name} (schedstat): {sched:.4f} % of a core")
+            say(f"idle wake-ups, {p.name}: {sleeps[p] / wall:.1f} sleeps/s")
+        # Each 0.4 s poll wakes the program and asks the X server where the
+        # pointer is: what one poll costs, from the finer figure.
+        tick_us = shares[ours][1] / 100 * 0.4 * 1e6
+        say(f"CPU of one 0.4 s poll, tuckshelf: {tick_us:.0f} us")
+        stop_all(ours, peer)
+        return [Figure(f"idle CPU, {seconds:.0f} s", "% core", shares[ours][0], shares[peer][0], 0.02,
+                       f"schedstat {shares[ours][1]:.4f} vs {shares[peer][1]:.4f}; tuckshelf: {tick_us:.0f} us "
+                       f"a 0.4 s poll, {sleeps[ours] / wall * 0.4:.1f} sleeps a poll (timer, X round trip "
+                       f"for the pointer); CopyQ has no poll")]
+    finally:
+        session.close()
+
+
+def motion_cpu(binary, seconds=10.0, rate=100):
+    """CPU while xdotool moves the pointer to and fro over an xev window."""
+    session = Session()
+    try:
+        xev_log = os.path.join(session.tmp, "xev.log")
+        with open(xev_log, "wb") as log:
+            session._spawn(["xev", "-geometry", "1000x600+460+300"], stdout=log)
+        wait_until(lambda: session._run(["xdotool", "search", "--onlyvisible", "--name", "Event Tester"],
+                                        check=False).stdout.strip(), 10, 0.05, "the xev window")
+        session.xdotool("mousemove", 960, 600)
+        ours, peer = started_pair(session, binary)
+        time.sleep(2)
+
+        moves = int(seconds * rate)
+        script = os.path.join(session.tmp, "moves.xdo")
+        # xdotool's own sleep between moves, less its ~0.2 ms per move.
+        pause = max(0.0, 1.0 / rate - 0.0002)
+        with open(script, "w") as f:
+            for i in range(moves):
+                step = "3 0" if i % 2 == 0 else "-- -3 0"
+                f.write(f"mousemove_relative {step}\nsleep {pause:.4f}\n")
+        motions_before = _count_motion(xev_log)
+        shares, sleeps, wall = _cpu_over((ours, peer), seconds,
+                                         lambda: session._run(["xdotool", script], timeout=seconds * 4))
+        time.sleep(0.2)
+        delivered = _count_motion(xev_log) - motions_before
+        say(f"pointer moves sent by xdotool: {moves} moves in {wall:.2f} s")
+        say(f"pointer move rate: {moves / wall:.1f} moves/s")
+        say(f"motion events the xev window got: {delivered} events")
+        for p in (ours, peer):
+            stat, sched = shares[p]
+            say(f"CPU while the pointer moves over an xev window, {p.name} (utime+stime): {stat:.3f} % of a core")
+            say(f"CPU while the pointer moves over an xev window, {p.name} (schedstat): {sched:.3f} % of a core")
+        event_us = shares[ours][1] / 100 * wall / moves * 1e6
+        say(f"CPU of one pointer motion, tuckshelf: {event_us:.0f} us")
+        say(f"sleeps of one pointer motion, tuckshelf: {sleeps[ours] / moves:.2f}")
+        stop_all(ours, peer)
+        return [Figure(f"CPU, pointer moving {moves / wall:.0f}/s over xev", "% core", shares[ours][0],
+                       shares[peer][0], 0.5,
+                       f"schedstat {shares[ours][1]:.3f} vs {shares[peer][1]:.3f}; tuckshelf: {event_us:.0f} us "
+                       f"a motion, {sleeps[ours] / moves:.2f} sleeps a motion (the raw event, then the X "
+                       f"round trip for the pointer, which raw events do not carry); CopyQ ignores motion")]
+    finally:
+        session.close()
+
+
+def _count_motion(path):
+    with open(path, "rb") as f:
+        return f.read().count(b"MotionNotify")
+
+
+def memory(binary, images):
+    """VmRSS after start, after 20 texts, and after five large PNG images."""
+    session = Session()
+    try:
+        ours, peer = started_pair(session, binary)
+        time.sleep(2)
+        rows = []
+
+        def sample(stage):
+            time.sleep(1.0)  # lets both settle after the last capture
+            mine = rss_kib(ours.main_pid()) / 1024
+            server = rss_kib(peer.main_pid()) / 1024
+            total = sum(rss_kib(p) for p in peer.pids()) / 1024
+            say(f"resident memory {stage}, tuckshelf: {mine:.1f} MiB")
+            say(f"resident memory {stage}, CopyQ server: {server:.1f} MiB")
+            say(f"resident memory {stage}, CopyQ server and clipboard monitor: {total:.1f} MiB")
+            return mine, total, f"CopyQ is its server and clipboard monitor; the server alone {server:.1f}"
+
+        mine, total, note = sample("after start")
+        rows.append(Figure("memory after start", "MiB", mine, total, 30.0, note))
+
+        base = peer.count() or 0
+        for i in range(20):
+            text = f"bench text {i}: the quick brown fox jumps over the lazy dog"
+            session.copy_text(text)
+            wait_until(lambda: (ours.stored() or [None])[0] == text, 10, 0.01, f"tuckshelf to store text {i}")
+            wait_until(lambda: peer.count() == base + i + 1, 10, 0.01, f"CopyQ to store text {i}")
+        mine, total, note = sample("after 20 texts")
+        rows.append(Figure("memory after 20 texts", "MiB", mine, total, note=note))
+
+        for i, path in enumerate(images):
+            session.copy_file(path, "image/png")
+            # Images are not stored, so each one leaves one text fewer in
+            # the store of a five-entry history.
+            left = max(0, 5 - (i + 1))
+            wait_until(lambda: ours.stored() is not None and len(ours.stored()) == left, 30, 0.01,
+                       f"tuckshelf to capture image {i}")
+            wait_until(lambda: peer.count() == base + 20 + i + 1, 30, 0.02, f"CopyQ to capture image {i}")
+        mine, total, note = sample(f"after {len(images)} 3840x2160 PNG images")
+        rows.append(Figure(f"memory after {len(images)} 4K images", "MiB", mine, total, 60.0, note))
+        stop_all(ours, peer)
+        return rows
+    finally:
+        session.close()
+
+
+SYSTEM_PYTHON = "/usr/bin/python3"  # where Debian's python3-xlib is
+PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench_open_probe.py")
+
+
+def open_list_real(binary, runs=10):
+    """The real program: from the pointer entering the hover region to the
+    first drawing on the panel window after it (XDAMAGE), with five short
+    and with five 1 MB texts in the history."""
+    megabyte = [(f"word{i} and some more words " * 40000)[:1 << 20] for i in range(5)]
+    short = ["alpha", "bravo charlie", "delta", "echo foxtrot golf", "hotel"]
+    rows = []
+    for label, texts in (("5 short texts", short), ("5 x 1 MB texts", megabyte)):
+        session = Session()
+        try:
+            ours = Tuckshelf(session, binary)
+            # The history as a previous run would have stored it.
+            os.makedirs(os.path.dirname(ours.store))
+            with open(ours.store, "w", encoding="utf-8") as f:
+                json.dump({"tuckshelf.history.text": texts}, f)
+            ours.start()
+            ours.wait_ready()
+            window = session._run(["xdotool", "search", "--onlyvisible", "--classname", "tuckshelf"]
+                                  ).stdout.split()[0].decode()
+            mid = session.width // 2
+            out = subprocess.run([SYSTEM_PYTHON, PROBE, window, str(mid), "0", "200", str(session.height - 200),
+                                  str(runs)], env=session.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 timeout=120)
+            if out.returncode != 0:
+                raise RuntimeError(f"the open-list probe failed: {out.stderr.decode().strip()}")
+            ms = statistics.median(float(x) for x in out.stdout.split())
+            say(f"pointer into the region until the panel is first drawn, real program, {label}: "
+                f"{ms:.2f} ms (median of {runs})")
+            rows.append(Figure(f"open list (drawn), {label}", "ms", ms, target=16.7,
+                               note="real program on Xvfb: XTEST move to first XDAMAGE report"))
+            ours.stop()
+        finally:
+            session.close()
+    return rows
+
+
+def startup(binary, runs=5):
+    """From start until the text already on the clipboard is stored; and,
+    since CopyQ leaves what is on the clipboard at its start alone, also
+    until the first of the texts copied after the start is stored."""
+    session = Session()
+    try:
+        ours_ms, peer_ms, ours_next_ms, peer_next_ms = [], [], [], []
+        peer_stores_initial = True
+        for run in range(runs):
+            text = f"startup probe {run}"
+            session.copy_text(text)
+            time.sleep(0.2)
+            ours = Tuckshelf(session, binary)
+            start = time.monotonic()
+            ours.start()
+            wait_until(lambda: (ours.stored() or [None])[0] == text, 10, 0.001, "tuckshelf's first capture")
+            ours_ms.append((time.monotonic() - start) * 1000)
+            ours.stop()
+
+            if peer_stores_initial:
+                peer = CopyQ(session, debug_log=True)
+                start = time.time()
+                peer.start()
+                try:
+                    added = wait_until(peer.first_added, 5, 0.01, "CopyQ's first capture")
+                    if peer.client("read", 0) != text:
+                        raise RuntimeError("CopyQ stored something else first")
+                    peer_ms.append((added - start) * 1000)
+                except TimeoutError:
+                    peer_stores_initial = False
+                peer.stop()
+
+            clear_clipboard(session)
+            ours = Tuckshelf(session, binary)
+            ours_next_ms.append(_first_copy_after_start(session, ours, lambda: ours.stored(), run))
+            clear_clipboard(session)
+            peer = CopyQ(session, debug_log=True)
+            peer_next_ms.append(_first_copy_after_start(session, peer, peer.first_added, run))
+
+        ours_first = statistics.median(ours_ms)
+        say(f"start until the text on the clipboard is stored, tuckshelf: {ours_first:.0f} ms "
+            f"(median of {runs}, store file polled each 1 ms)")
+        if peer_ms:
+            say(f"start until the text on the clipboard is stored, CopyQ: {statistics.median(peer_ms):.0f} ms "
+                f"(median of {len(peer_ms)}, from CopyQ's debug log)")
+        else:
+            say("start until the text on the clipboard is stored, CopyQ: not stored within 5 s "
+                "(CopyQ does not record what is on the clipboard when it starts)")
+        ours_next, peer_next = statistics.median(ours_next_ms), statistics.median(peer_next_ms)
+        say(f"start until the first text copied after the start is stored, tuckshelf: {ours_next:.0f} ms "
+            f"(median of {runs}; a new text copied each 20 ms from the start)")
+        say(f"start until the first text copied after the start is stored, CopyQ: {peer_next:.0f} ms "
+            f"(median of {runs}; from CopyQ's debug log)")
+        return [Figure("start -> clipboard text stored", "ms", ours_first,
+                       statistics.median(peer_ms) if peer_ms else None,
+                       note="" if peer_ms else "CopyQ does not store what is there at its start"),
+                Figure("start -> first stored, copy each 20 ms", "ms", ours_next, peer_next)]
+    finally:
+        session.close()
+
+
+def clear_clipboard(session):
+    """Ends every xclip of the session, so that CLIPBOARD has no owner."""
+    for p in session.procs:
+        if isinstance(p.args, list) and p.args[0] == "xclip" and p.poll() is None:
+            p.terminate()
+            p.wait(timeout=5)
+
+
+def _first_copy_after_start(session, program, stored_at, run):
+    """Starts `program` and copies a new text each 20 ms until `stored_at`
+    tells it stored one; the time from the start to that store, in ms.
+    `stored_at` returns a truthy value, or the store's wall-clock time."""
+    start_wall, start = time.time(), time.monotonic()
+    program.start()
+    try:
+        copies = 0
+        while time.monotonic() - start < 20:
+            session.copy_text(f"copied after start {run}.{copies}")
+            copies += 1
+            sent = time.monotonic()
+            while time.monotonic() - sent < 0.02:
+                found = stored_at()
+                if found:
+                    if isinstance(found, float):
+                        return (found - start_wall) * 1000
+                    return (time.monotonic() - start) * 1000
+                time.sleep(0.001)
+        raise TimeoutError(f"{program.name} stored none of {copies} copies")
+    finally:
+        program.stop()
