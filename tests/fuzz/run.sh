@@ -6,7 +6,9 @@
 #
 #   tests/fuzz/run.sh BUILD RUNS SECONDS [target...]
 #
-# To refresh the committed corpus from a long run, minimise into it:
+# To refresh the committed corpus from a long run, minimise into it, with
+# the -max_len below (capture also with -use_counters=0: its hit counts
+# alone would add some two hundred near copies):
 #   BUILD/fuzz_<target> -merge=1 tests/fuzz/corpus/<target> BUILD/corpus/<target>
 set -e
 build=$1 runs=$2 seconds=$3
@@ -25,8 +27,9 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 for target in $targets; do
   case $target in
     # Every path of the store shows within 1 KB. Longer inputs drift to
-    # deep nesting, where Qt's parser takes most of the time; deeper than
-    # its limit of 1024 levels is in the committed corpus, run whole.
+    # deep nesting, where Qt's parser takes most of the time; nesting past
+    # its limit of 1024 levels is in the committed corpus, which the replay
+    # build runs whole.
     defaults_store) options="-max_len=1024 -dict=$here/defaults.dict" ;;
     # Room for six short copies: trimming and keys need no long texts, and
     # every extra byte costs normalisation in each comparison of keys.
