@@ -10,7 +10,7 @@
 
 namespace tuckshelf {
 
-// The desktop's default family at the spec's pixel size and weight.
+// The desktop's default family at the FontSpec's pixel size and weight.
 QFont fontFor(const FontSpec& spec);
 
 class QtTextMeasurer : public TextMeasurer {
