@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   X11InputMonitors monitors;
   QtTimers timers;
   fakes::FakeProcesses processes;  // ends no other process
-  QtTextMeasurer measurer(fontFor(FontSpec{}));
+  QtTextMeasurer measurer(fontFor(OverlayFont{}));
   auto delegate = AppDelegate::create(PlatformServices{pasteboard, defaults, displays, monitors, timers,
                                                        processes, measurer, makeOverlayPanel});
   delegate->applicationDidFinishLaunching();

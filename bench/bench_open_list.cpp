@@ -35,7 +35,7 @@ double medianOpenMs(const std::vector<QString>& texts) {
   FakeMonitors monitors;
   FakeTimers timers;
   FakeProcesses processes;
-  QtTextMeasurer measurer(fontFor(FontSpec{}));
+  QtTextMeasurer measurer(fontFor(OverlayFont{}));
   auto delegate = AppDelegate::create(PlatformServices{pasteboard, defaults, displays, monitors, timers,
                                                        processes, measurer, makeOverlayPanel});
   QStringList stored(texts.begin(), texts.end());

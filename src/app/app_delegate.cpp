@@ -83,13 +83,13 @@ void AppDelegate::terminateOtherCopies() {
 
 void AppDelegate::buildOverlay(const ScreenInfo& screen) {
   topGapValue_ = topGap(screen);
-  OverlaySpec spec;
-  spec.frame = panelFrame(screen, nubWidth, nubHeight);
-  spec.offsets = topOffsetsFor(topGapValue_);
-  spec.dotSize = dotSize;
-  spec.rowSpacing = rowSpacing;
-  spec.font = font;
-  panel_ = services_.makeOverlay(spec);
+  OverlaySetup setup;
+  setup.frame = panelFrame(screen, nubWidth, nubHeight);
+  setup.offsets = topOffsetsFor(topGapValue_);
+  setup.dotSize = dotSize;
+  setup.rowSpacing = rowSpacing;
+  setup.font = font;
+  panel_ = services_.makeOverlay(setup);
 }
 
 // ---- Event sources --------------------------------------------------------
@@ -255,12 +255,12 @@ void AppDelegate::renderHistory() {
       sizeHistoryList(displayText(entries.front()), entries.size(), settings, services_.textMeasurer);
 
   const std::weak_ptr<AppDelegate> weak = weak_from_this();
-  std::vector<RowSpec> rows;
+  std::vector<RowContent> rows;
   rows.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const bool lead = i == 0;
     const auto index = std::int64_t(i);
-    rows.push_back(RowSpec{
+    rows.push_back(RowContent{
         entries[i], sizing.rowHeights[i], lead ? 0 : 1, lead ? TextAlign::center : TextAlign::left,
         lead ? 16.0 : 10.0, font,
         weakly(weak, [index](AppDelegate& d) { d.selectAction(index); }),

@@ -94,7 +94,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   const double maxExpandedH = 320.0;
   const double hPadding = 16.0;
   const double vPadding = 8.0;
-  const FontSpec font{12.0, 500};
+  const OverlayFont font{12.0, 500};
 
  private:
   explicit AppDelegate(PlatformServices services);

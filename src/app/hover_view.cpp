@@ -30,13 +30,13 @@ int toPixel(double v) { return int(std::lround(sane(v))); }
 
 }  // namespace
 
-HoverView::HoverView(const OverlaySpec& spec, QWidget* parent)
+HoverView::HoverView(const OverlaySetup& setup, QWidget* parent)
     : QWidget(parent),
-      dotSize_(std::max(0.0, sane(spec.dotSize, 8))),
-      rowSpacing_(std::max(0.0, sane(spec.rowSpacing, 3))),
-      cornerRadius_(std::max(0.0, sane(spec.cornerRadius, 14))),
-      offsets_(spec.offsets) {
-  label_ = new HoverViewLabel(fontFor(spec.font), this);
+      dotSize_(std::max(0.0, sane(setup.dotSize, 8))),
+      rowSpacing_(std::max(0.0, sane(setup.rowSpacing, 3))),
+      cornerRadius_(std::max(0.0, sane(setup.cornerRadius, 14))),
+      offsets_(setup.offsets) {
+  label_ = new HoverViewLabel(fontFor(setup.font), this);
   dot_ = new HoverViewDot(this);
   stack_ = new QWidget(this);
   label_->hide();
@@ -72,7 +72,7 @@ void HoverView::setTopOffsets(const TopOffsets& offsets) {
   layOut();
 }
 
-void HoverView::setRows(std::vector<RowSpec> specs) {
+void HoverView::setRows(std::vector<RowContent> contents) {
   // A row may be running the callback that got here: it goes at the
   // next turn of the event loop, never now.
   for (RowView* row : rows_) {
@@ -81,9 +81,9 @@ void HoverView::setRows(std::vector<RowSpec> specs) {
   }
   rows_.clear();
   rowHeights_.clear();
-  for (RowSpec& spec : specs) {
-    rowHeights_.push_back(std::max(0.0, sane(spec.height)));
-    auto* row = new RowView(std::move(spec), stack_);
+  for (RowContent& setup : contents) {
+    rowHeights_.push_back(std::max(0.0, sane(setup.height)));
+    auto* row = new RowView(std::move(setup), stack_);
     row->show();
     rows_.push_back(row);
   }

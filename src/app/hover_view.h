@@ -19,7 +19,7 @@ class RowView;
 class HoverView : public QWidget {
   Q_OBJECT
  public:
-  explicit HoverView(const OverlaySpec& spec, QWidget* parent = nullptr);
+  explicit HoverView(const OverlaySetup& setup, QWidget* parent = nullptr);
   ~HoverView() override;
 
   void setBackdropBlack(bool black);
@@ -29,7 +29,7 @@ class HoverView : public QWidget {
   void setDotHidden(bool hidden);
   void setStackHidden(bool hidden);
   void setTopOffsets(const TopOffsets& offsets);
-  void setRows(std::vector<RowSpec> rows);
+  void setRows(std::vector<RowContent> rows);
 
   // The pixels the window shows: all of the backdrop while it is black;
   // at rest only the dot, or none when the dot is hidden.

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   QtTimers timers;
   LinuxProcesses processes;
 
-  const FontSpec overlayFont;
+  const OverlayFont overlayFont;
   QtTextMeasurer measurer(fontFor(overlayFont));
 
   static std::shared_ptr<AppDelegate> delegate = AppDelegate::create(PlatformServices{

@@ -23,7 +23,7 @@ QEasingCurve easeInEaseOut() {
 
 }  // namespace
 
-OverlayPanel::OverlayPanel(const OverlaySpec& spec) {
+OverlayPanel::OverlayPanel(const OverlaySetup& setup) {
   // Flags are fixed here: changing them on a shown window hides it.
   window_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                                    Qt::WindowDoesNotAcceptFocus |
@@ -38,13 +38,13 @@ OverlayPanel::OverlayPanel(const OverlaySpec& spec) {
   palette.setColor(QPalette::Window, Qt::black);
   window_->setPalette(palette);
 
-  view_ = new HoverView(spec);
+  view_ = new HoverView(setup);
   auto* layout = new QVBoxLayout(window_.get());
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->addWidget(view_);
 
-  window_->setGeometry(toQtPixels(spec.frame));
+  window_->setGeometry(toQtPixels(setup.frame));
   // The X window exists from here on, so it is shaped and named before
   // it is first mapped.
   window_->winId();
@@ -116,10 +116,10 @@ void OverlayPanel::setLabelText(const LabelText& text) { view_->setLabelText(tex
 void OverlayPanel::setDotHidden(bool hidden) { view_->setDotHidden(hidden); }
 void OverlayPanel::setStackHidden(bool hidden) { view_->setStackHidden(hidden); }
 void OverlayPanel::setTopOffsets(const TopOffsets& offsets) { view_->setTopOffsets(offsets); }
-void OverlayPanel::setRows(std::vector<RowSpec> rows) { view_->setRows(std::move(rows)); }
+void OverlayPanel::setRows(std::vector<RowContent> rows) { view_->setRows(std::move(rows)); }
 
-std::unique_ptr<OverlayWindow> makeOverlayPanel(const OverlaySpec& spec) {
-  return std::make_unique<OverlayPanel>(spec);
+std::unique_ptr<OverlayWindow> makeOverlayPanel(const OverlaySetup& setup) {
+  return std::make_unique<OverlayPanel>(setup);
 }
 
 }  // namespace tuckshelf

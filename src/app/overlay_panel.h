@@ -16,7 +16,7 @@ class HoverView;
 // focuses or lists it, and shaped so that only its visible pixels exist.
 class OverlayPanel final : public OverlayWindow {
  public:
-  explicit OverlayPanel(const OverlaySpec& spec);
+  explicit OverlayPanel(const OverlaySetup& setup);
   ~OverlayPanel() override;
 
   bool isVisible() const override;
@@ -31,7 +31,7 @@ class OverlayPanel final : public OverlayWindow {
   void setDotHidden(bool hidden) override;
   void setStackHidden(bool hidden) override;
   void setTopOffsets(const TopOffsets& offsets) override;
-  void setRows(std::vector<RowSpec> rows) override;
+  void setRows(std::vector<RowContent> rows) override;
 
   QWidget* window() const { return window_.get(); }
   HoverView* hoverView() const { return view_; }
@@ -49,6 +49,6 @@ class OverlayPanel final : public OverlayWindow {
   bool ignoresMouseEvents_ = false;
 };
 
-std::unique_ptr<OverlayWindow> makeOverlayPanel(const OverlaySpec& spec);
+std::unique_ptr<OverlayWindow> makeOverlayPanel(const OverlaySetup& setup);
 
 }  // namespace tuckshelf

@@ -37,11 +37,11 @@ double clampedWidth(double width) {
 
 }  // namespace
 
-QFont fontFor(const FontSpec& spec) {
+QFont fontFor(const OverlayFont& setup) {
   QFont font = QGuiApplication::font();
-  const double size = std::isfinite(spec.pixelSize) ? std::clamp(spec.pixelSize, 1.0, 1000.0) : 12.0;
+  const double size = std::isfinite(setup.pixelSize) ? std::clamp(setup.pixelSize, 1.0, 1000.0) : 12.0;
   font.setPixelSize(static_cast<int>(std::lround(size)));
-  font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(setup.weight, 1, 1000)));
   return font;
 }
 

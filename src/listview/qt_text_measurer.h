@@ -10,8 +10,8 @@
 
 namespace tuckshelf {
 
-// The desktop's default family at the FontSpec's pixel size and weight.
-QFont fontFor(const FontSpec& spec);
+// The desktop's default family at the OverlayFont's pixel size and weight.
+QFont fontFor(const OverlayFont& setup);
 
 class QtTextMeasurer : public TextMeasurer {
  public:

@@ -59,9 +59,9 @@ QRectF toTopLeft(const Rect& frame, double rowHeight) {
   return QRectF(frame.x, rowHeight - frame.y - frame.height, frame.width, frame.height);
 }
 
-RowView::RowView(RowSpec spec, QWidget* parent) : QWidget(parent), spec_(std::move(spec)) {
-  spec_.pad = finiteOrZero(spec_.pad);
-  label_ = new RowViewLabel(displayText(spec_.item), fontFor(spec_.font), spec_.maxLines, spec_.align, this);
+RowView::RowView(RowContent setup, QWidget* parent) : QWidget(parent), setup_(std::move(setup)) {
+  setup_.pad = finiteOrZero(setup_.pad);
+  label_ = new RowViewLabel(displayText(setup_.item), fontFor(setup_.font), setup_.maxLines, setup_.align, this);
   button_ = new RowViewButton(this);
   button_->hide();
 }
@@ -73,8 +73,8 @@ QWidget* RowView::removeButton() const { return button_; }
 void RowView::resizeEvent(QResizeEvent*) {
   const double w = width();
   const double h = height();
-  const bool hasImage = spec_.item.image != nullptr;
-  const RowLayout layout = rowLayout(w, h, spec_.pad, hasImage, spec_.maxLines);
+  const bool hasImage = setup_.item.image != nullptr;
+  const RowLayout layout = rowLayout(w, h, setup_.pad, hasImage, setup_.maxLines);
   button_->setGeometry(toPixels(toTopLeft(layout.button, h)));
   label_->setGeometry(toPixels(toTopLeft(layout.label, h)));
 
@@ -82,7 +82,7 @@ void RowView::resizeEvent(QResizeEvent*) {
   thumbnailFrame_ = {};
   if (layout.thumbnail && layout.thumbnail->width > 0) {
     thumbnailFrame_ = toTopLeft(*layout.thumbnail, h);
-    const QImage& source = spec_.item.image->thumbnail();
+    const QImage& source = setup_.item.image->thumbnail();
     if (!source.isNull()) {
       const QSize side(qRound(thumbnailFrame_.width()), qRound(thumbnailFrame_.height()));
       thumbnail_ = source.scaled(side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -91,7 +91,7 @@ void RowView::resizeEvent(QResizeEvent*) {
 }
 
 QRectF RowView::buttonFrame() const {
-  return toTopLeft(rowLayout(width(), height(), spec_.pad, spec_.item.image != nullptr, spec_.maxLines).button,
+  return toTopLeft(rowLayout(width(), height(), setup_.pad, setup_.item.image != nullptr, setup_.maxLines).button,
                    height());
 }
 
@@ -138,10 +138,10 @@ void RowView::mouseReleaseEvent(QMouseEvent* event) {
   // A callback may rebuild the list and schedule this row's deletion; the
   // copy keeps the function alive while it runs.
   if (pressed == RowHit::row) {
-    const auto onSelect = spec_.onSelect;
+    const auto onSelect = setup_.onSelect;
     if (onSelect) onSelect();
   } else if (pressed == RowHit::button && hitAt(event->position()) == RowHit::button) {
-    const auto onDelete = spec_.onDelete;
+    const auto onDelete = setup_.onDelete;
     if (onDelete) onDelete();
   }
 }

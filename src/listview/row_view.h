@@ -35,7 +35,7 @@ enum class RowHit { none, row, button };
 class RowView : public QWidget {
   Q_OBJECT
  public:
-  explicit RowView(RowSpec spec, QWidget* parent = nullptr);
+  explicit RowView(RowContent setup, QWidget* parent = nullptr);
   ~RowView() override;
 
   // What a press at `point` (row coordinates, top-left origin) acts on.
@@ -57,7 +57,7 @@ class RowView : public QWidget {
   void setHighlighted(bool on);
   QRectF buttonFrame() const;
 
-  RowSpec spec_;
+  RowContent setup_;
   RowViewLabel* label_;
   RowViewButton* button_;
   bool highlighted_ = false;

@@ -15,13 +15,13 @@ namespace tuckshelf {
 enum class TextAlign { left, center };
 
 // What one row of the open list shows and does.
-struct RowSpec {
+struct RowContent {
   ClipItem item;
   double height = 30;
   int maxLines = 1;  // 0: no limit (the lead row)
   TextAlign align = TextAlign::left;
   double pad = 10;
-  FontSpec font;
+  OverlayFont font;
   std::function<void()> onSelect;
   std::function<void()> onDelete;
 };
@@ -43,13 +43,13 @@ struct LabelText {
 };
 
 // Everything the overlay window is made with; built hidden, off screen.
-struct OverlaySpec {
+struct OverlaySetup {
   Rect frame;  // global, y-up
   TopOffsets offsets;
   double dotSize = 8;
   double rowSpacing = 3;
   double cornerRadius = 14;
-  FontSpec font;
+  OverlayFont font;
 };
 
 // The overlay: a borderless panel whose backdrop holds a label, the
@@ -79,9 +79,9 @@ class OverlayWindow {
   virtual void setTopOffsets(const TopOffsets& offsets) = 0;
   // Discards every row and shows these instead, top to bottom. A row whose
   // callback is running stays alive until the callback returns.
-  virtual void setRows(std::vector<RowSpec> rows) = 0;
+  virtual void setRows(std::vector<RowContent> rows) = 0;
 };
 
-using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(const OverlaySpec&)>;
+using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(const OverlaySetup&)>;
 
 }  // namespace tuckshelf

@@ -6,10 +6,10 @@ namespace tuckshelf {
 
 // The overlay's font: the desktop's default family at this pixel size and
 // weight (500 is medium).
-struct FontSpec {
+struct OverlayFont {
   double pixelSize = 12;
   int weight = 500;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const OverlayFont&, const OverlayFont&) = default;
 };
 
 // Text measurement in the overlay's font.

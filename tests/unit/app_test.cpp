@@ -46,8 +46,8 @@ TEST(Launch, LoadsCapturesAndShowsTheRestingOverlay) {
   EXPECT_EQ(rig.defaults.stored(), (QStringList{"b", "a", "c"}));
   EXPECT_TRUE(d->unpasted());
   ASSERT_EQ(rig.overlaysBuilt, 1);
-  EXPECT_EQ(rig.overlay->spec.frame, kResting);
-  EXPECT_EQ(rig.overlay->spec.offsets, (TopOffsets{32, 8, 32}));
+  EXPECT_EQ(rig.overlay->setup.frame, kResting);
+  EXPECT_EQ(rig.overlay->setup.offsets, (TopOffsets{32, 8, 32}));
   // Built off screen; the first capture placed it once, with the dot.
   EXPECT_EQ(rig.overlay->frameSets, 1);
   EXPECT_TRUE(rig.overlay->visible);
@@ -100,7 +100,7 @@ TEST(Launch, WithoutADisplayRunsOnAndBuildsTheOverlayLater) {
   rig.timers.fire();
   rig.displays.notifyChanged();
   ASSERT_EQ(rig.overlaysBuilt, 1);
-  EXPECT_EQ(rig.overlay->spec.frame, (Rect{835, 1040, 250, 40}));
+  EXPECT_EQ(rig.overlay->setup.frame, (Rect{835, 1040, 250, 40}));
   EXPECT_EQ(rig.overlay->currentFrame, (Rect{835, 1040, 250, 40}));
   EXPECT_TRUE(rig.overlay->visible);
   EXPECT_FALSE(rig.overlay->dotHidden);

@@ -171,7 +171,7 @@ class FakeMeasurer : public TextMeasurer {
 
 class FakeOverlay : public OverlayWindow {
  public:
-  OverlaySpec spec;
+  OverlaySetup setup;
   bool visible = false;
   Rect currentFrame;
   bool lastAnimated = false;
@@ -180,13 +180,13 @@ class FakeOverlay : public OverlayWindow {
   bool labelHidden = true, dotHidden = true, stackHidden = true;
   LabelText label;
   TopOffsets offsets;
-  std::vector<RowSpec> rows;
+  std::vector<RowContent> rows;
   int rowBuilds = 0;
   // The rows replaced by the last rebuild: a delete rebuilds the list from
   // inside a row's own callback, and that row must outlive the call.
-  std::vector<RowSpec> retiredRows;
+  std::vector<RowContent> retiredRows;
 
-  explicit FakeOverlay(const OverlaySpec& s) : spec(s), currentFrame(s.frame), offsets(s.offsets) {}
+  explicit FakeOverlay(const OverlaySetup& s) : setup(s), currentFrame(s.frame), offsets(s.offsets) {}
 
   bool isVisible() const override { return visible; }
   Rect frame() const override { return currentFrame; }
@@ -200,7 +200,7 @@ class FakeOverlay : public OverlayWindow {
   void setDotHidden(bool h) override { dotHidden = h; }
   void setStackHidden(bool h) override { stackHidden = h; }
   void setTopOffsets(const TopOffsets& o) override { offsets = o; }
-  void setRows(std::vector<RowSpec> r) override {
+  void setRows(std::vector<RowContent> r) override {
     retiredRows = std::exchange(rows, std::move(r));
     ++rowBuilds;
   }
@@ -224,8 +224,8 @@ struct Rig {
   std::shared_ptr<AppDelegate> make() {
     return AppDelegate::create(PlatformServices{
         pasteboard, defaults, displays, monitors, timers, processes, measurer,
-        [this](const OverlaySpec& spec) {
-          auto o = std::make_unique<FakeOverlay>(spec);
+        [this](const OverlaySetup& setup) {
+          auto o = std::make_unique<FakeOverlay>(setup);
           overlay = o.get();
           ++overlaysBuilt;
           return std::unique_ptr<OverlayWindow>(std::move(o));

@@ -79,8 +79,8 @@ TEST(Placement, RestingFrameAndOffsetsFollowTheTopGap) {
     Rig rig;
     rig.displays = FakeDisplays::single(c.inset, 24);
     auto d = rig.launch();
-    EXPECT_EQ(rig.overlay->spec.frame, c.frame);
-    EXPECT_EQ(rig.overlay->spec.offsets, c.offsets);
+    EXPECT_EQ(rig.overlay->setup.frame, c.frame);
+    EXPECT_EQ(rig.overlay->setup.offsets, c.offsets);
     EXPECT_EQ(rig.overlay->currentFrame, c.frame);
     EXPECT_EQ(rig.overlay->offsets, c.offsets);
     EXPECT_EQ(d->topGapValue(), c.gap);

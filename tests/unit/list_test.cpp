@@ -35,7 +35,7 @@ struct List : testing::Test {
     for (const ClipItem& e : d->history()) out.append(e.text.value_or(QStringLiteral("<img>")));
     return out;
   }
-  const std::vector<RowSpec>& rows() const { return rig.overlay->rows; }
+  const std::vector<RowContent>& rows() const { return rig.overlay->rows; }
   double width() const { return rig.overlay->currentFrame.width; }
 };
 
@@ -67,7 +67,7 @@ TEST_F(List, ShortEntriesGetRowsOf30) {
   EXPECT_EQ(rig.overlay->currentFrame.height, 24 + 178);  // 16 + 5 x 30 + 4 x 3
   ASSERT_EQ(rows().size(), 5u);
   for (std::size_t i = 0; i < rows().size(); ++i) {
-    const RowSpec& r = rows()[i];
+    const RowContent& r = rows()[i];
     const bool lead = i == 0;
     EXPECT_EQ(r.item.text, history()[qsizetype(i)]);
     EXPECT_EQ(r.height, 30);

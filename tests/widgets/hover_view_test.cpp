@@ -17,24 +17,24 @@
 namespace tuckshelf {
 namespace {
 
-OverlaySpec testSpec() {
-  OverlaySpec spec;
-  spec.frame = {0, 0, 300, 200};
-  spec.offsets = {10, 14, 40};
-  return spec;
+OverlaySetup testSetup() {
+  OverlaySetup setup;
+  setup.frame = {0, 0, 300, 200};
+  setup.offsets = {10, 14, 40};
+  return setup;
 }
 
-RowSpec rowSpec(double height, std::function<void()> onSelect = {}) {
-  RowSpec spec{.item = ClipItem(QStringLiteral("row"), nullptr), .font = {}, .onSelect = {}, .onDelete = {}};
-  spec.height = height;
-  spec.onSelect = std::move(onSelect);
-  return spec;
+RowContent rowContent(double height, std::function<void()> onSelect = {}) {
+  RowContent setup{.item = ClipItem(QStringLiteral("row"), nullptr), .font = {}, .onSelect = {}, .onDelete = {}};
+  setup.height = height;
+  setup.onSelect = std::move(onSelect);
+  return setup;
 }
 
-std::vector<RowSpec> rowSpecs(std::initializer_list<double> heights) {
-  std::vector<RowSpec> specs;
-  for (double h : heights) specs.push_back(rowSpec(h));
-  return specs;
+std::vector<RowContent> rowContents(std::initializer_list<double> heights) {
+  std::vector<RowContent> contents;
+  for (double h : heights) contents.push_back(rowContent(h));
+  return contents;
 }
 
 void deleteScheduled() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -59,7 +59,7 @@ bool hasWhitishPixel(const QImage& image) {
 
 class HoverViewTest : public ::testing::Test {
  protected:
-  HoverView view{testSpec()};
+  HoverView view{testSetup()};
   void SetUp() override {
     view.resize(300, 200);
     view.show();
@@ -85,7 +85,7 @@ TEST_F(HoverViewTest, PlacesLabelDotAndStackAtTheirOffsets) {
 }
 
 TEST_F(HoverViewTest, StacksRowsAtTheirHeightsThreeApart) {
-  view.setRows(rowSpecs({54.5, 30, 30}));
+  view.setRows(rowContents({54.5, 30, 30}));
   ASSERT_EQ(view.rows().size(), 3u);
   EXPECT_EQ(view.stack()->geometry(), QRect(8, 40, 284, 121));
   EXPECT_EQ(view.rows()[0]->geometry(), QRect(0, 0, 284, 55));
@@ -96,9 +96,9 @@ TEST_F(HoverViewTest, StacksRowsAtTheirHeightsThreeApart) {
 }
 
 TEST_F(HoverViewTest, SetRowsReplacesTheOldRows) {
-  view.setRows(rowSpecs({30, 30}));
+  view.setRows(rowContents({30, 30}));
   const QPointer<RowView> old = view.rows()[0];
-  view.setRows(rowSpecs({30}));
+  view.setRows(rowContents({30}));
   ASSERT_EQ(view.rows().size(), 1u);
   EXPECT_NE(view.rows()[0], old.data());
   ASSERT_FALSE(old.isNull());  // not deleted synchronously
@@ -110,12 +110,12 @@ TEST_F(HoverViewTest, SetRowsReplacesTheOldRows) {
 
 TEST_F(HoverViewTest, ARowMayReplaceTheRowsFromItsOwnCallback) {
   int selected = 0;
-  std::vector<RowSpec> specs;
-  specs.push_back(rowSpec(30, [&] {
+  std::vector<RowContent> contents;
+  contents.push_back(rowContent(30, [&] {
     ++selected;
-    view.setRows(rowSpecs({30, 30, 30}));
+    view.setRows(rowContents({30, 30, 30}));
   }));
-  view.setRows(std::move(specs));
+  view.setRows(std::move(contents));
   const QPointer<RowView> row = view.rows()[0];
   click(*row, {20, 10});
   EXPECT_EQ(selected, 1);
@@ -129,7 +129,7 @@ TEST_F(HoverViewTest, RoutesHitsToButtonRowOrItself) {
   view.label()->show();
   view.dot()->show();
   view.setLabelText({QStringLiteral("message")});
-  view.setRows(rowSpecs({30, 30}));
+  view.setRows(rowContents({30, 30}));
   RowView* first = view.rows()[0];
   // Row 0 spans (8, 40) to (292, 70); its button is at (8 + 256, 45, 18, 18).
   EXPECT_EQ(view.routeHit({100, 50}), first);

@@ -24,15 +24,15 @@ bool waitUntil(const std::function<bool()>& done, int deadlineMs = 5000) {
   return true;
 }
 
-OverlaySpec testSpec() {
-  OverlaySpec spec;
-  spec.frame = {-500, -500, 40, 30};
-  spec.offsets = {10, 14, 40};
-  return spec;
+OverlaySetup testSetup() {
+  OverlaySetup setup;
+  setup.frame = {-500, -500, 40, 30};
+  setup.offsets = {10, 14, 40};
+  return setup;
 }
 
 TEST(OverlayPanel, IsBuiltHiddenAsANonActivatingToolWindow) {
-  OverlayPanel panel(testSpec());
+  OverlayPanel panel(testSetup());
   EXPECT_FALSE(panel.isVisible());
   const Qt::WindowFlags flags = panel.window()->windowFlags();
   for (Qt::WindowType flag : {Qt::Tool, Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint,
@@ -50,14 +50,14 @@ TEST(OverlayPanel, IsBuiltHiddenAsANonActivatingToolWindow) {
 }
 
 TEST(OverlayPanel, ContentFillsTheWindow) {
-  OverlayPanel panel(testSpec());
+  OverlayPanel panel(testSetup());
   panel.orderFrontRegardless();
   panel.setFrame({10, 10, 320, 240}, false);
   EXPECT_EQ(panel.hoverView()->geometry(), QRect(0, 0, 320, 240));
 }
 
 TEST(OverlayPanel, FrameRoundTripsWithoutAnimation) {
-  OverlayPanel panel(testSpec());
+  OverlayPanel panel(testSetup());
   for (const Rect& frame : {Rect{100, 200, 300, 150}, Rect{0, 0, 1, 1}, Rect{-40, 900, 220, 30}}) {
     panel.setFrame(frame, false);
     EXPECT_EQ(panel.frame(), frame);
@@ -65,7 +65,7 @@ TEST(OverlayPanel, FrameRoundTripsWithoutAnimation) {
 }
 
 TEST(OverlayPanel, AnimatedFrameReachesItsTargetAndAJumpStopsIt) {
-  OverlayPanel panel(testSpec());
+  OverlayPanel panel(testSetup());
   panel.orderFrontRegardless();
   panel.setFrame({100, 500, 220, 30}, false);
   const Rect open{100, 300, 240, 230};
@@ -89,7 +89,7 @@ TEST(OverlayPanel, AnimatedFrameReachesItsTargetAndAJumpStopsIt) {
 }
 
 TEST(OverlayPanel, ARowSelectingCanRebuildThePanelsRows) {
-  auto panel = makeOverlayPanel(testSpec());
+  auto panel = makeOverlayPanel(testSetup());
   auto* concrete = static_cast<OverlayPanel*>(panel.get());
   panel->orderFrontRegardless();
   panel->setFrame({0, 0, 260, 200}, false);
@@ -97,21 +97,21 @@ TEST(OverlayPanel, ARowSelectingCanRebuildThePanelsRows) {
 
   int rebuilds = 0;
   std::function<void()> rebuild;
-  std::function<std::vector<RowSpec>()> specs = [&] {
-    std::vector<RowSpec> rows;
+  std::function<std::vector<RowContent>()> contents = [&] {
+    std::vector<RowContent> rows;
     for (int i = 0; i < 3; ++i) {
-      RowSpec spec{.item = ClipItem(QStringLiteral("entry %1").arg(i), nullptr), .font = {}, .onSelect = {}, .onDelete = {}};
-      spec.onSelect = rebuild;
-      spec.onDelete = rebuild;
-      rows.push_back(std::move(spec));
+      RowContent setup{.item = ClipItem(QStringLiteral("entry %1").arg(i), nullptr), .font = {}, .onSelect = {}, .onDelete = {}};
+      setup.onSelect = rebuild;
+      setup.onDelete = rebuild;
+      rows.push_back(std::move(setup));
     }
     return rows;
   };
   rebuild = [&] {
     ++rebuilds;
-    panel->setRows(specs());
+    panel->setRows(contents());
   };
-  panel->setRows(specs());
+  panel->setRows(contents());
 
   for (int i = 0; i < 3; ++i) {
     const QPointer<RowView> row = concrete->hoverView()->rows()[1];

@@ -14,7 +14,7 @@ namespace tuckshelf {
 namespace {
 
 const QFont& testFont() {
-  static const QFont font = fontFor(FontSpec{});
+  static const QFont font = fontFor(OverlayFont{});
   return font;
 }
 
@@ -56,12 +56,12 @@ QString megabyteText() { return QString(1 << 20, u'm'); }
 constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 TEST(FontFor, UsesTheDefaultFamilyAtTheGivenPixelSizeAndWeight) {
-  const QFont font = fontFor(FontSpec{});
+  const QFont font = fontFor(OverlayFont{});
   EXPECT_EQ(font.family(), QGuiApplication::font().family());
   EXPECT_EQ(font.pixelSize(), 12);
   EXPECT_EQ(font.weight(), QFont::Medium);
-  EXPECT_EQ(fontFor(FontSpec{20, 700}).pixelSize(), 20);
-  EXPECT_EQ(fontFor(FontSpec{20, 700}).weight(), QFont::Bold);
+  EXPECT_EQ(fontFor(OverlayFont{20, 700}).pixelSize(), 20);
+  EXPECT_EQ(fontFor(OverlayFont{20, 700}).weight(), QFont::Bold);
 }
 
 TEST(QtTextMeasurer, LineHeightIsTheFontsLineSpacing) {
@@ -153,8 +153,8 @@ TEST(LayoutWrappedLines, HandsQtOnlyWhatTheLinesNeedAndMatchesTheWholeText) {
 
 TEST(QtTextMeasurer, NonsenseArgumentsDoNotCrash) {
   const double nan = std::nan("");
-  EXPECT_GT(fontFor(FontSpec{nan, 500}).pixelSize(), 0);
-  EXPECT_GT(fontFor(FontSpec{1e300, 99999}).pixelSize(), 0);
+  EXPECT_GT(fontFor(OverlayFont{nan, 500}).pixelSize(), 0);
+  EXPECT_GT(fontFor(OverlayFont{1e300, 99999}).pixelSize(), 0);
   QtTextMeasurer measurer(testFont());
   EXPECT_GE(measurer.wrappedHeight(QStringLiteral("a b c"), 0, 1000), 0);
   EXPECT_GE(measurer.wrappedHeight(QStringLiteral("a b c"), -5, nan), 0);

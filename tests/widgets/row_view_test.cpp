@@ -34,14 +34,14 @@ struct Counts {
   int deleted = 0;
 };
 
-RowSpec compactSpec(Counts& counts, ClipItem item = ClipItem(QStringLiteral("hello"), nullptr)) {
-  RowSpec spec{.item = std::move(item), .font = {}, .onSelect = {}, .onDelete = {}};
-  spec.height = 30;
-  spec.maxLines = 1;
-  spec.pad = 10;
-  spec.onSelect = [&counts] { ++counts.selected; };
-  spec.onDelete = [&counts] { ++counts.deleted; };
-  return spec;
+RowContent compactContent(Counts& counts, ClipItem item = ClipItem(QStringLiteral("hello"), nullptr)) {
+  RowContent setup{.item = std::move(item), .font = {}, .onSelect = {}, .onDelete = {}};
+  setup.height = 30;
+  setup.maxLines = 1;
+  setup.pad = 10;
+  setup.onSelect = [&counts] { ++counts.selected; };
+  setup.onDelete = [&counts] { ++counts.deleted; };
+  return setup;
 }
 
 void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton) {
@@ -90,7 +90,7 @@ TEST(RowLayout, LeadRowFrames) {
 class RowViewTest : public ::testing::Test {
  protected:
   Counts counts;
-  RowView row{compactSpec(counts)};
+  RowView row{compactContent(counts)};
   void SetUp() override {
     row.setGeometry(0, 0, 200, 30);
     row.show();
@@ -115,9 +115,9 @@ TEST_F(RowViewTest, ButtonTakesPressesWithinFourPixelsOnlyWhileVisible) {
 
 TEST(RowViewHit, OutsideTheRowIsNothingEvenNextToTheButton) {
   Counts counts;
-  RowSpec spec = compactSpec(counts);
-  spec.pad = 2;  // the grown button square reaches past the row's right edge
-  RowView row(std::move(spec));
+  RowContent setup = compactContent(counts);
+  setup.pad = 2;  // the grown button square reaches past the row's right edge
+  RowView row(std::move(setup));
   row.setGeometry(0, 0, 200, 30);
   row.show();
   hover(row, true);
@@ -178,23 +178,23 @@ TEST_F(RowViewTest, HoverShowsHighlightAndButtonTogether) {
 
 TEST(RowViewLabel, OneLineOfAHugeTextIsElidedFromAShortPrefix) {
   Counts counts;
-  RowView row(compactSpec(counts, ClipItem(QString(1 << 20, u'm'), nullptr)));
+  RowView row(compactContent(counts, ClipItem(QString(1 << 20, u'm'), nullptr)));
   row.setGeometry(0, 0, 200, 30);
   row.show();
   EXPECT_EQ(row.label()->geometry(), QRect(10, 6, 158, 18));
   EXPECT_TRUE(row.label()->elidedLine().endsWith(QChar(0x2026)));
-  EXPECT_LE(QFontMetricsF(fontFor(FontSpec{})).horizontalAdvance(row.label()->elidedLine()), 158);
+  EXPECT_LE(QFontMetricsF(fontFor(OverlayFont{})).horizontalAdvance(row.label()->elidedLine()), 158);
   EXPECT_LT(row.label()->charactersLaidOut(), 1000);
 }
 
 TEST(RowViewLabel, ShortTextIsShownWholeAndPictureEntriesGetAPlaceholder) {
   Counts counts;
-  RowView text(compactSpec(counts, ClipItem(QStringLiteral("line one\nline two"), nullptr)));
+  RowView text(compactContent(counts, ClipItem(QStringLiteral("line one\nline two"), nullptr)));
   text.setGeometry(0, 0, 300, 30);
   text.show();
   EXPECT_EQ(text.label()->elidedLine(), QStringLiteral("line one line two"));
 
-  RowView picture(compactSpec(counts, ClipItem(std::nullopt, redImage({40, 20}))));
+  RowView picture(compactContent(counts, ClipItem(std::nullopt, redImage({40, 20}))));
   picture.setGeometry(0, 0, 300, 30);
   picture.show();
   EXPECT_EQ(picture.label()->elidedLine(), QStringLiteral("\U0001F5BC  Image"));
@@ -203,16 +203,16 @@ TEST(RowViewLabel, ShortTextIsShownWholeAndPictureEntriesGetAPlaceholder) {
 
 TEST(RowViewLabel, LeadRowLaysOutOnlyTheLinesThatShow) {
   Counts counts;
-  RowSpec spec = compactSpec(counts, ClipItem(QStringLiteral("many words ").repeated(100000), nullptr));
-  spec.maxLines = 0;
-  spec.pad = 16;
-  spec.align = TextAlign::center;
-  spec.height = 100;
-  RowView row(std::move(spec));
+  RowContent setup = compactContent(counts, ClipItem(QStringLiteral("many words ").repeated(100000), nullptr));
+  setup.maxLines = 0;
+  setup.pad = 16;
+  setup.align = TextAlign::center;
+  setup.height = 100;
+  RowView row(std::move(setup));
   row.setGeometry(0, 0, 260, 100);
   row.show();
   EXPECT_EQ(row.label()->geometry(), QRect(16, 5, 260 - 54, 90));
-  const double lineSpacing = QFontMetricsF(fontFor(FontSpec{})).lineSpacing();
+  const double lineSpacing = QFontMetricsF(fontFor(OverlayFont{})).lineSpacing();
   EXPECT_EQ(row.label()->laidOutLineCount(), int(std::ceil(90 / lineSpacing)));
   EXPECT_LT(row.label()->charactersLaidOut(), 5000);
   // Laid out again on a size change, to the new height.
@@ -223,7 +223,7 @@ TEST(RowViewLabel, LeadRowLaysOutOnlyTheLinesThatShow) {
 
 TEST(RowViewThumbnail, FitsThePictureInItsSquare) {
   Counts counts;
-  RowView row(compactSpec(counts, ClipItem(std::nullopt, redImage({100, 50}))));
+  RowView row(compactContent(counts, ClipItem(std::nullopt, redImage({100, 50}))));
   row.setGeometry(0, 0, 200, 30);
   row.show();
   const QImage shot = row.grab().toImage();
@@ -233,12 +233,12 @@ TEST(RowViewThumbnail, FitsThePictureInItsSquare) {
   EXPECT_NE(QColor(shot.pixel(5, 15)), QColor(Qt::red));
 }
 
-TEST(RowViewSpec, NonsenseValuesDoNotCrash) {
+TEST(RowViewContent, NonsenseValuesDoNotCrash) {
   Counts counts;
-  RowSpec spec = compactSpec(counts, ClipItem(std::nullopt, nullptr));
-  spec.pad = std::nan("");
-  spec.maxLines = 7;
-  RowView row(std::move(spec));
+  RowContent setup = compactContent(counts, ClipItem(std::nullopt, nullptr));
+  setup.pad = std::nan("");
+  setup.maxLines = 7;
+  RowView row(std::move(setup));
   row.setGeometry(0, 0, 5, 3);
   row.show();
   EXPECT_FALSE(row.grab().toImage().isNull());
