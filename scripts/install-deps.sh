@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need,
-# but only those that are missing, so a prepared machine pays nothing.
+# or the packages named as arguments, but only those that are missing, so a
+# prepared machine pays nothing.
 set -e
-PACKAGES="cmake ninja-build g++ pkg-config python3
+DEFAULT_PACKAGES="cmake ninja-build g++ pkg-config python3
 qt6-base-dev libgl-dev libgtest-dev libgmock-dev
 libxcb1-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-xkb-dev
 libxkbcommon-dev libxkbcommon-x11-dev
@@ -10,6 +11,7 @@ xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps
 fonts-noto-color-emoji fonts-dejavu-core
 dpkg-dev desktop-file-utils appstream"
 
+PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
