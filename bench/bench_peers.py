@@ -8,23 +8,11 @@ import os
 import signal
 import subprocess
 import tempfile
-import time
 
 from bench_procs import descendants
+from harness import wait_until
 
 HISTORY_KEY = "tuckshelf.history.text"
-
-
-def wait_until(condition, timeout, interval=0.002, what="condition"):
-    """Polls `condition` until it returns a truthy value; raises on time-out."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"timed out after {timeout:.1f}s waiting for {what}")
-        time.sleep(interval)
 
 
 def fresh_env(session, label):
