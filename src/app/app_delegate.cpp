@@ -13,22 +13,6 @@ namespace {
 
 const LabelText kEmptyMessage{QStringLiteral("clipboard's empty \u2728"), 0.8, 0.18};
 
-// The displays as they are, with the pointer where one hover evaluation
-// found it. Asking the window system again within that evaluation costs a
-// round trip to the X server at each pointer motion, for the same spot.
-class PointerAt final : public Displays {
- public:
-  PointerAt(const Displays& displays, Point pointer) : displays_(displays), pointer_(pointer) {}
-  std::vector<ScreenInfo> screens() const override { return displays_.screens(); }
-  std::optional<ScreenInfo> mainScreen() const override { return displays_.mainScreen(); }
-  Point mouseLocation() const override { return pointer_; }
-  void observeScreenChanges(std::function<void()>) override {}
-
- private:
-  const Displays& displays_;
-  const Point pointer_;
-};
-
 // Runs `body` on the delegate if it still exists.
 template <typename Body>
 auto weakly(const std::weak_ptr<AppDelegate>& weak, Body body) {
@@ -194,8 +178,10 @@ double AppDelegate::lineH() {
 // ---- Hover ----------------------------------------------------------------
 
 bool AppDelegate::cursorAtNotch(Point point) const {
-  return tuckshelf::cursorAtNotch(PointerAt(services_.displays, point), point,
-                                  HoverRegionSettings{nubWidth * 0.5, 34.0, notchHoverSlop});
+  // `point` is the pointer just read: choosing the display from it spares
+  // a second X round trip at every pointer motion.
+  return cursorAtNotchOn(notchScreenAt(services_.displays, point), point,
+                         HoverRegionSettings{nubWidth * 0.5, 34.0, notchHoverSlop});
 }
 
 void AppDelegate::pollCursor() {

@@ -9,7 +9,10 @@ double topGap(const ScreenInfo& screen) {
 }
 
 std::optional<ScreenInfo> notchScreen(const Displays& displays) {
-  const Point p = displays.mouseLocation();
+  return notchScreenAt(displays, displays.mouseLocation());
+}
+
+std::optional<ScreenInfo> notchScreenAt(const Displays& displays, Point p) {
   for (const ScreenInfo& s : displays.screens())
     if (mouseInRect(p, s.frame)) return s;
   for (const ScreenInfo& s : displays.screens())
@@ -21,7 +24,11 @@ std::optional<ScreenInfo> notchScreen(const Displays& displays) {
 }
 
 bool cursorAtNotch(const Displays& displays, Point point, const HoverRegionSettings& settings) {
-  const auto screen = notchScreen(displays);
+  return cursorAtNotchOn(notchScreen(displays), point, settings);
+}
+
+bool cursorAtNotchOn(const std::optional<ScreenInfo>& screen, Point point,
+                     const HoverRegionSettings& settings) {
   if (!screen) return false;
   if (!mouseInRect(point, screen->frame)) return false;
   const double midX = screen->frame.midX();
