@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "event_loop_wait.h"
+
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -34,17 +36,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-  const QDeadlineTimer deadline(timeout);
-  QTimer wakeUp;
-  wakeUp.start(10);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
 // The exit code of a quiet run of an X utility; -1 if it did not finish.
 int run(const QString& program, const QStringList& arguments) {
   QProcess process;
@@ -75,12 +66,12 @@ TEST(QtDisplays, PointerRowsCountFromTheTop) {
   } cases[] = {{{960, 0}, {960, 1080}}, {{0, 1079}, {0, 1}}, {{1919, 540}, {1919, 540}}};
   for (const auto& c : cases) {
     QCursor::setPos(c.pixel);
-    EXPECT_TRUE(waitUntil([&] { return displays.mouseLocation() == c.expected; }))
+    EXPECT_TRUE(pumpUntil([&] { return displays.mouseLocation() == c.expected; }))
         << "pixel " << c.pixel.x() << "," << c.pixel.y();
   }
   // The pointer on the topmost row is inside the screen by the hover rule.
   QCursor::setPos(960, 0);
-  ASSERT_TRUE(waitUntil([&] { return displays.mouseLocation() == Point{960, 1080}; }));
+  ASSERT_TRUE(pumpUntil([&] { return displays.mouseLocation() == Point{960, 1080}; }));
   EXPECT_TRUE(mouseInRect(displays.mouseLocation(), displays.screens().front().frame));
 }
 
@@ -124,7 +115,7 @@ class QtDisplaysChangeTest : public ::testing::Test {
   void TearDown() override {
     for (const char* monitor : {"TOP", "BOTTOM"}) run("xrandr", {"--delmonitor", monitor});
     run("xprop", {"-root", "-remove", "_NET_WORKAREA"});
-    EXPECT_TRUE(waitUntil([this] { return isPlainXvfb(displays); }));
+    EXPECT_TRUE(pumpUntil([this] { return isPlainXvfb(displays); }));
   }
 
   QtDisplays displays;
@@ -133,8 +124,8 @@ class QtDisplaysChangeTest : public ::testing::Test {
 
 TEST_F(QtDisplaysChangeTest, ReservedTopBandBecomesTheMenuBarThickness) {
   ASSERT_EQ(run("xprop", {"-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0,30,1920,1050"}), 0);
-  ASSERT_TRUE(waitUntil([this] { return changes > 0; }));
-  EXPECT_TRUE(waitUntil([this] { return displays.screens().front().menuBarThickness == 30; }));
+  ASSERT_TRUE(pumpUntil([this] { return changes > 0; }));
+  EXPECT_TRUE(pumpUntil([this] { return displays.screens().front().menuBarThickness == 30; }));
   EXPECT_EQ(displays.screens().front().frame, kXvfbScreen.frame);
 }
 
@@ -143,18 +134,18 @@ TEST_F(QtDisplaysChangeTest, StackedMonitorsAreReportedPrimaryFirstAboveIt) {
   ASSERT_EQ(run("xrandr", {"--setmonitor", "BOTTOM", "1920/508x540/143+0+540", "screen"}), 0);
   ASSERT_EQ(run("xrandr", {"--setmonitor", "TOP", "1920/508x540/143+0+0", "none"}), 0);
   const std::vector<ScreenInfo> expected = {{{0, 0, 1920, 540}, 0, 24}, {{0, 540, 1920, 540}, 0, 24}};
-  ASSERT_TRUE(waitUntil([&] { return displays.screens() == expected && changes > 0; }));
+  ASSERT_TRUE(pumpUntil([&] { return displays.screens() == expected && changes > 0; }));
   EXPECT_EQ(displays.mainScreen(), expected.front());
 
   QCursor::setPos(10, 0);
-  EXPECT_TRUE(waitUntil([&] { return displays.mouseLocation() == Point{10, 1080}; }));
+  EXPECT_TRUE(pumpUntil([&] { return displays.mouseLocation() == Point{10, 1080}; }));
   EXPECT_EQ(pointToGlobalYUp(QPoint(10, 539)), (Point{10, 541}));
   EXPECT_EQ(toQtPixels(expected[1].frame), QRect(0, 0, 1920, 540));
 
   // Taking them away is a change too.
   const int changesBefore = changes;
   for (const char* monitor : {"TOP", "BOTTOM"}) ASSERT_EQ(run("xrandr", {"--delmonitor", monitor}), 0);
-  EXPECT_TRUE(waitUntil([&] { return isPlainXvfb(displays) && changes > changesBefore; }));
+  EXPECT_TRUE(pumpUntil([&] { return isPlainXvfb(displays) && changes > changesBefore; }));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "event_loop_wait.h"
+
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -15,31 +17,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-  const QDeadlineTimer deadline(timeout);
-  QTimer wakeUp;
-  wakeUp.start(10);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
 TEST(QtTimers, FiresRepeatedlyUntilTheTokenIsReleased) {
   QtTimers timers;
   int fired = 0;
   TimerToken token = timers.scheduleRepeating(0.05, [&] { ++fired; });
   ASSERT_TRUE(token);
   EXPECT_EQ(fired, 0);  // not before the first interval
-  ASSERT_TRUE(waitUntil([&] { return fired >= 3; }));
+  ASSERT_TRUE(pumpUntil([&] { return fired >= 3; }));
 
   token.reset();
   const int firedBeforeRelease = fired;
   // A second timer of the same period marks time: three of its periods pass.
   int reference = 0;
   const TimerToken referenceToken = timers.scheduleRepeating(0.05, [&] { ++reference; });
-  ASSERT_TRUE(waitUntil([&] { return reference >= 3; }));
+  ASSERT_TRUE(pumpUntil([&] { return reference >= 3; }));
   EXPECT_EQ(fired, firedBeforeRelease);
 }
 
@@ -51,10 +42,10 @@ TEST(QtTimers, HandlerMayReleaseItsOwnToken) {
     ++fired;
     token.reset();
   });
-  ASSERT_TRUE(waitUntil([&] { return !token; }));
+  ASSERT_TRUE(pumpUntil([&] { return !token; }));
   int reference = 0;
   const TimerToken referenceToken = timers.scheduleRepeating(0.01, [&] { ++reference; });
-  ASSERT_TRUE(waitUntil([&] { return reference >= 3; }));
+  ASSERT_TRUE(pumpUntil([&] { return reference >= 3; }));
   EXPECT_EQ(fired, 1);
 }
 
@@ -63,14 +54,14 @@ TEST(QtTimers, NonsenseIntervalsStillMakeAWorkingTimer) {
   for (const double seconds : {0.0, -1.0, std::nan("")}) {
     int fired = 0;
     const TimerToken token = timers.scheduleRepeating(seconds, [&] { ++fired; });
-    EXPECT_TRUE(waitUntil([&] { return fired >= 2; })) << seconds;
+    EXPECT_TRUE(pumpUntil([&] { return fired >= 2; })) << seconds;
   }
   // Longer than QTimer holds: scheduled, and silent for the test's span.
   int fired = 0;
   const TimerToken distant = timers.scheduleRepeating(1e12, [&] { ++fired; });
   int reference = 0;
   const TimerToken referenceToken = timers.scheduleRepeating(0.01, [&] { ++reference; });
-  ASSERT_TRUE(waitUntil([&] { return reference >= 3; }));
+  ASSERT_TRUE(pumpUntil([&] { return reference >= 3; }));
   EXPECT_EQ(fired, 0);
 }
 

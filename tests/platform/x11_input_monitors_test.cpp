@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "event_loop_wait.h"
+
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -20,15 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 
 // Pumps the event loop until done() holds or ten seconds pass.
-bool waitUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(10s);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
 // Runs a tool on the test display to completion; returns its output.
 QString run(const QString& program, const QStringList& args) {
   QProcess process;
@@ -63,7 +56,7 @@ class X11InputMonitorsTest : public ::testing::Test {
     downs_.clear();
     run("xdotool", QStringList{"key"} + keys + QStringList{"0"});
     std::vector<Typed> typed;
-    const bool ended = waitUntil([&] {
+    const bool ended = pumpUntil([&] {
       typed.clear();
       for (const KeyDown& down : downs_) {
         if (!down.charactersIgnoringModifiers) continue;
@@ -137,7 +130,7 @@ TEST_F(X11InputMonitorsTest, HandlerMayDestroyTheMonitors) {
   MonitorToken token = monitors->addGlobalKeyDownMonitor([&](const KeyDown&) { monitors.reset(); });
   ASSERT_NE(token, nullptr);
   ASSERT_EQ(type({"a", "b"}).size(), 2u);
-  EXPECT_TRUE(waitUntil([&] { return monitors == nullptr; }));
+  EXPECT_TRUE(pumpUntil([&] { return monitors == nullptr; }));
   token.reset();
 }
 
@@ -149,13 +142,13 @@ TEST(X11MouseMovedMonitor, RelativeMotionCallsHandlerUntilReleased) {
   ASSERT_NE(keep, nullptr);
   run("xdotool", {"mousemove", "500", "500"});  // a warp: no raw motion
   run("xdotool", {"mousemove_relative", "5", "5"});
-  EXPECT_TRUE(waitUntil([&] { return kept > 0 && dropped > 0; }));
+  EXPECT_TRUE(pumpUntil([&] { return kept > 0 && dropped > 0; }));
 
   drop.reset();
   const int before = dropped;
   kept = 0;
   run("xdotool", {"mousemove_relative", "--", "-5", "-5"});
-  EXPECT_TRUE(waitUntil([&] { return kept > 0; }));
+  EXPECT_TRUE(pumpUntil([&] { return kept > 0; }));
   EXPECT_EQ(dropped, before);
 }
 

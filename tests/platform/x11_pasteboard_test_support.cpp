@@ -9,15 +9,6 @@
 
 namespace tuckshelf::pasteboard_test {
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const QDeadlineTimer deadline(timeout);
-  QTimer wake;  // WaitForMoreEvents needs something to wake it
-  wake.start(5);
-  while (!done() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  return done();
-}
-
 std::unique_ptr<XclipOwner> XclipOwner::start(const QByteArray& data, const QByteArray& target) {
   std::unique_ptr<XclipOwner> owner(new XclipOwner);
   if (!owner->input_.open() || owner->input_.write(data) != data.size() || !owner->input_.flush())

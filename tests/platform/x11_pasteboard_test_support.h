@@ -11,11 +11,11 @@
 #include <memory>
 #include <optional>
 
+#include "event_loop_wait.h"
+
 namespace tuckshelf::pasteboard_test {
 
-// Runs the event loop until `done` holds or `timeout` passes; returns done().
-bool pumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+using tuckshelf::pumpUntil;
 
 // An `xclip` serving CLIPBOARD in the foreground; killed and reaped when
 // it goes out of scope, also when a test fails half-way.
