@@ -1,5 +1,5 @@
 // Longest stall of the event loop while a large picture is captured: the
-// real X11Pasteboard reads a PNG that xclip offers on the X server of
+// real X11Clipboard reads a PNG that xclip offers on the X server of
 // $DISPLAY, and the real delegate records it, persists the history and
 // shows the resting panel, all on this thread, while a 1 ms timer notes the
 // largest gap between its ticks. Arguments: the PNG files, one capture each.
@@ -18,13 +18,14 @@
 #include <QTimer>
 
 #include "app/app_delegate.h"
-#include "app/overlay_panel.h"
-#include "listview/qt_text_measurer.h"
-#include "platform/json_defaults_store.h"
-#include "platform/qt_displays.h"
-#include "platform/qt_timers.h"
-#include "platform/x11_input_monitors.h"
-#include "platform/x11_pasteboard.h"
+#include "platform/x11/x11_window_shaper.h"
+#include "widgets/overlay_panel.h"
+#include "platform/qt/qt_text_measurer.h"
+#include "platform/linux/json_settings_store.h"
+#include "platform/qt/qt_displays.h"
+#include "platform/qt/qt_timers.h"
+#include "platform/x11/x11_input_monitors.h"
+#include "platform/x11/x11_clipboard.h"
 #include "../tests/unit/fakes.h"
 
 using namespace tuckshelf;
@@ -33,7 +34,7 @@ namespace {
 
 // The real store, counting its writes: the delegate writes once it has
 // recorded a capture.
-class CountingDefaults : public DefaultsStore {
+class CountingDefaults : public SettingsStore {
  public:
   explicit CountingDefaults(const QString& path) : store_(path) {}
   std::optional<QStringList> stringArray(const QString& key) override { return store_.stringArray(key); }
@@ -44,7 +45,7 @@ class CountingDefaults : public DefaultsStore {
   int writes = 0;
 
  private:
-  JsonDefaultsStore store_;
+  JsonSettingsStore store_;
 };
 
 // The largest gap between ticks of a 1 ms timer since the last reset.
@@ -112,18 +113,19 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   CountingDefaults defaults(dir.filePath(QStringLiteral("tuckshelf/defaults.json")));
   // A full history of texts; each picture then pushes one of them out.
-  defaults.setStringArray(kHistoryDefaultsKey, {"one", "two", "three", "four", "five"});
+  defaults.setStringArray(kHistoryKey, {"one", "two", "three", "four", "five"});
 
-  X11Pasteboard pasteboard;
-  pasteboard.waitForInitialContents(1000);
+  X11Clipboard clipboard;
+  clipboard.waitForInitialContents(1000);
   QtDisplays displays;
   X11InputMonitors monitors;
   QtTimers timers;
   fakes::FakeProcesses processes;  // ends no other process
   QtTextMeasurer measurer(fontFor(OverlayFont{}));
-  auto delegate = AppDelegate::create(PlatformServices{pasteboard, defaults, displays, monitors, timers,
-                                                       processes, measurer, makeOverlayPanel});
-  delegate->applicationDidFinishLaunching();
+  X11WindowShaper shaper;
+  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers,
+                                                       processes, measurer, overlayPanelFactory(shaper)});
+  delegate->launch();
   runUntil([] { return false; }, 500);  // launch work out of the way
 
   StallMeter meter;
@@ -132,7 +134,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (int i = 1; i < argc; ++i) {
     const QString path = QString::fromLocal8Bit(argv[i]);
-    const std::int64_t generation = pasteboard.changeCount();
+    const std::int64_t generation = clipboard.generation();
     const int writes = defaults.writes;
     owners.push_back(std::make_unique<QProcess>());
     owners.back()->start(QStringLiteral("xclip"),
@@ -143,7 +145,7 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
 
-    if (!runUntil([&] { return pasteboard.changeCount() != generation; }, 10000)) {
+    if (!runUntil([&] { return clipboard.generation() != generation; }, 10000)) {
       std::fprintf(stderr, "picture %d: the clipboard never changed\n", i);
       ++failures;
       continue;
@@ -151,7 +153,7 @@ int main(int argc, char** argv) {
     const double settledMs = double(clock.nsecsElapsed()) / 1e6;
     QElapsedTimer imageClock;
     imageClock.start();
-    const auto image = pasteboard.image();
+    const auto image = clipboard.image();
     const double imageMs = double(imageClock.nsecsElapsed()) / 1e6;
     if (!image || image->size() != QSize(3840, 2160)) {
       std::fprintf(stderr, "picture %d: no 3840 x 2160 picture came\n", i);

@@ -13,7 +13,7 @@
 #include "history/captured_text.h"
 #include "history/clip_image.h"
 #include "history/history_list.h"
-#include "platform/json_defaults_store.h"
+#include "platform/linux/json_settings_store.h"
 
 using namespace tuckshelf;
 using Clock = std::chrono::steady_clock;
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   QTemporaryDir dir;
-  JsonDefaultsStore store(dir.filePath(QStringLiteral("tuckshelf/defaults.json")));
+  JsonSettingsStore store(dir.filePath(QStringLiteral("tuckshelf/defaults.json")));
 
   History history;
   for (int i = 0; i < 4; ++i) recordInto(history, ClipItem(megabyteText(100 + i), nullptr), 5);
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   const double recordMs = medianMs(9, [&](int i) {
     const auto captured = normalizedCapture(texts[std::size_t(i)]);
     recordInto(history, ClipItem(*captured, nullptr), 5);
-    store.setStringArray(kHistoryDefaultsKey, storedTexts(history));
+    store.setStringArray(kHistoryKey, storedTexts(history));
   });
   std::printf("capture, record and store a 1 MB text (history of five 1 MB texts): %.2f ms\n", recordMs);
 

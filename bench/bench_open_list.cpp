@@ -10,8 +10,9 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "app/overlay_panel.h"
-#include "listview/qt_text_measurer.h"
+#include "platform/x11/x11_window_shaper.h"
+#include "widgets/overlay_panel.h"
+#include "platform/qt/qt_text_measurer.h"
 #include "../tests/unit/fakes.h"
 
 using namespace tuckshelf;
@@ -29,18 +30,19 @@ QString longText(int variant) {
 }
 
 double medianOpenMs(const std::vector<QString>& texts) {
-  FakePasteboard pasteboard;
-  FakeDefaults defaults;
+  FakeClipboard clipboard;
+  FakeSettingsStore defaults;
   FakeDisplays displays = FakeDisplays::single();
   FakeMonitors monitors;
   FakeTimers timers;
   FakeProcesses processes;
   QtTextMeasurer measurer(fontFor(OverlayFont{}));
-  auto delegate = AppDelegate::create(PlatformServices{pasteboard, defaults, displays, monitors, timers,
-                                                       processes, measurer, makeOverlayPanel});
+  X11WindowShaper shaper;
+  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers,
+                                                       processes, measurer, overlayPanelFactory(shaper)});
   QStringList stored(texts.begin(), texts.end());
-  defaults.setStringArray(kHistoryDefaultsKey, stored);
-  delegate->applicationDidFinishLaunching();
+  defaults.setStringArray(kHistoryKey, stored);
+  delegate->launch();
   QApplication::processEvents();
 
   std::vector<double> ms;

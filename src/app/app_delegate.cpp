@@ -28,41 +28,42 @@ std::shared_ptr<AppDelegate> AppDelegate::create(PlatformServices services) {
 }
 
 AppDelegate::AppDelegate(PlatformServices services)
-    : services_(std::move(services)), lastChangeCount_(services_.pasteboard.changeCount()) {}
+    : services_(std::move(services)), lastChangeCount_(services_.clipboard.generation()) {}
 
 // ---- Launch ---------------------------------------------------------------
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::launch() {
   // No task-bar entry and no accessibility trust exist to ask for here:
   // the panel window keeps itself out of task bars on its own.
-  terminateOtherCopies();
+  endOtherCopies();
   loadStoredHistory();
-  if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
 
   const std::weak_ptr<AppDelegate> weak = weak_from_this();
-  pollTimer_ = services_.timers.scheduleRepeating(0.4, [weak] {
-    // Each step takes its own hold on the delegate.
-    if (auto self = weak.lock()) self->changeCheck();
-    if (auto self = weak.lock()) self->pollCursor();
-  });
+  // The pointer is reported only over the panel and the hover bands, so
+  // nothing here runs while the user works elsewhere.
+  pointer_ = std::make_unique<PointerPresence>(
+      services_.timers, weakly(weak, [](AppDelegate& d, std::optional<Point> p) { d.pollCursor(p); }));
+  services_.hoverBands.setPointerHandler(weakly(weak, [](AppDelegate& d, const PointerEvent& e) {
+    d.pointer_->handle(PointerPresence::Region::band, e);
+  }));
+  if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
+  pollTimer_ = services_.timers.scheduleRepeating(0.4, weakly(weak, [](AppDelegate& d) { d.pollTick(); }));
   showCurrentClipboard();
 
   auto pasteKey = weakly(weak, [](AppDelegate& d, const KeyDown& e) { d.pasteKeyHandler(e); });
   globalMonitor_ = services_.monitors.addGlobalKeyDownMonitor(pasteKey);
   localMonitor_ = services_.monitors.addLocalKeyDownMonitor(pasteKey);
-  mouseMonitor_ = services_.monitors.addGlobalMouseMovedMonitor(
-      weakly(weak, [](AppDelegate& d) { d.mouseMoveHandler(); }));
   services_.displays.observeScreenChanges(weakly(weak, [](AppDelegate& d) { d.screensChanged(); }));
 }
 
-void AppDelegate::terminateOtherCopies() {
-  const RunningApp self = services_.processes.currentApplication();
+void AppDelegate::endOtherCopies() {
+  const ProcessEntry self = services_.processTable.self();
   // Without an identity of its own the program cannot tell its copies from
   // other programs, so it leaves everything alone.
   if (!self.identifier) return;
-  for (const RunningApp& app : services_.processes.runningApplications())
+  for (const ProcessEntry& app : services_.processTable.list())
     if (app.identifier == self.identifier && app.pid != self.pid)
-      services_.processes.forceTerminate(app);
+      services_.processTable.kill(app);
 }
 
 void AppDelegate::buildOverlay(const ScreenInfo& screen) {
@@ -74,24 +75,23 @@ void AppDelegate::buildOverlay(const ScreenInfo& screen) {
   setup.rowSpacing = rowSpacing;
   setup.font = font;
   panel_ = services_.makeOverlay(setup);
+  panel_->setPointerHandler(weakly(weak_from_this(), [](AppDelegate& d, const PointerEvent& e) {
+    if (d.pointer_) d.pointer_->handle(PointerPresence::Region::panel, e);
+  }));
 }
 
 // ---- Event sources --------------------------------------------------------
 
-void AppDelegate::pollTick() {
-  changeCheck();
-  pollCursor();
-}
+// The clipboard's work only: the pointer reports itself where it matters.
+void AppDelegate::pollTick() { changeCheck(); }
 
 void AppDelegate::pasteKeyHandler(const KeyDown& event) {
-  if (!event.command) return;
-  if (!event.charactersIgnoringModifiers) return;
-  if (event.charactersIgnoringModifiers->toLower() != QStringLiteral("v")) return;
+  if (!event.ctrl) return;
+  if (!event.shiftedText) return;
+  if (event.shiftedText->toLower() != QStringLiteral("v")) return;
   unpasted_ = false;
   if (mode_ == Mode::normal) showResting();
 }
-
-void AppDelegate::mouseMoveHandler() { pollCursor(); }
 
 void AppDelegate::screensChanged() {
   // A launch that found no display built no overlay; build it once one
@@ -108,7 +108,7 @@ void AppDelegate::screensChanged() {
 // ---- Capture --------------------------------------------------------------
 
 void AppDelegate::changeCheck() {
-  const std::int64_t count = services_.pasteboard.changeCount();
+  const std::int64_t count = services_.clipboard.generation();
   if (count == lastChangeCount_) return;
   lastChangeCount_ = count;
   showCurrentClipboard();
@@ -116,11 +116,11 @@ void AppDelegate::changeCheck() {
 
 void AppDelegate::showCurrentClipboard() {
   std::optional<ClipItem> entry;
-  if (auto copied = services_.pasteboard.string()) {
+  if (auto copied = services_.clipboard.text()) {
     if (auto text = normalizedCapture(*copied)) entry.emplace(std::move(text), nullptr);
   }
   if (!entry) {
-    if (auto image = services_.pasteboard.image()) entry.emplace(std::nullopt, std::move(image));
+    if (auto image = services_.clipboard.image()) entry.emplace(std::nullopt, std::move(image));
   }
   if (entry) {
     record(std::move(*entry));
@@ -139,11 +139,11 @@ void AppDelegate::record(ClipItem item) {
 }
 
 void AppDelegate::persistHistory() {
-  services_.defaults.setStringArray(kHistoryDefaultsKey, storedTexts(history_));
+  services_.settings.setStringArray(kHistoryKey, storedTexts(history_));
 }
 
 void AppDelegate::loadStoredHistory() {
-  history_ = historyFromStoredTexts(services_.defaults.stringArray(kHistoryDefaultsKey).value_or(QStringList{}));
+  history_ = historyFromStoredTexts(services_.settings.stringArray(kHistoryKey).value_or(QStringList{}));
 }
 
 // ---- Placement ------------------------------------------------------------
@@ -155,7 +155,7 @@ void AppDelegate::place(double width, double contentH, bool animated) {
   topGapValue_ = topGap(*screen);
   panel_->setTopOffsets(topOffsetsFor(topGapValue_));
   panel_->setFrame(panelFrame(*screen, width, contentH), animated);
-  panel_->orderFrontRegardless();
+  panel_->raise();
 }
 
 void AppDelegate::showResting() {
@@ -166,8 +166,17 @@ void AppDelegate::showResting() {
   panel_->setDotHidden(!unpasted_);
   panel_->setBackdropBlack(false);
   panel_->setHasShadow(false);
-  panel_->setIgnoresMouseEvents(true);
+  panel_->setClickThrough(true);
   place(nubWidth, nubHeight, false);
+  placeHoverBands();
+}
+
+// A band on every display, since the list opens on whichever the pointer
+// pushes into; raised above the resting panel, which takes no input.
+void AppDelegate::placeHoverBands() {
+  std::vector<Rect> bands;
+  for (const ScreenInfo& screen : services_.displays.screens()) bands.push_back(hoverBand(screen, hoverRegion()));
+  services_.hoverBands.setBands(bands);
 }
 
 double AppDelegate::lineH() {
@@ -178,22 +187,20 @@ double AppDelegate::lineH() {
 // ---- Hover ----------------------------------------------------------------
 
 bool AppDelegate::cursorAtNotch(Point point) const {
-  // `point` is the pointer just read: choosing the display from it spares
-  // a second X round trip at every pointer motion.
-  return cursorAtNotchOn(notchScreenAt(services_.displays, point), point,
-                         HoverRegionSettings{nubWidth * 0.5, 34.0, notchHoverSlop});
+  // The display is chosen from `point` itself, not from another query.
+  return cursorAtNotchOn(notchScreenAt(services_.displays, point), point, hoverRegion());
 }
 
-void AppDelegate::pollCursor() {
+void AppDelegate::pollCursor(std::optional<Point> pointer) {
   if (!panel_ || !panel_->isVisible()) return;
-  const Point p = services_.displays.mouseLocation();
   if (mode_ == Mode::expanded) {
-    if (rectContainsPoint(panel_->frame(), p)) return;
-    if (cursorAtNotch(p)) return;
+    if (pointer && (rectContainsPoint(panel_->frame(), *pointer) || cursorAtNotch(*pointer))) return;
     showResting();
     return;
   }
-  if (!cursorAtNotch(p)) return;
+  // Only a position the window system just reported opens the list: a
+  // pointer query can be stale (under Xwayland, say).
+  if (!pointer || !cursorAtNotch(*pointer)) return;
   if (!history_.empty())
     openList();
   else
@@ -203,7 +210,7 @@ void AppDelegate::pollCursor() {
 void AppDelegate::showOpenBackdrop() {
   panel_->setBackdropBlack(true);
   panel_->setHasShadow(true);
-  panel_->setIgnoresMouseEvents(false);
+  panel_->setClickThrough(false);
 }
 
 void AppDelegate::openList() {
@@ -259,13 +266,13 @@ void AppDelegate::renderHistory() {
 void AppDelegate::selectAction(std::int64_t index) {
   if (index < 0 || std::size_t(index) >= history_.size()) return;
   const ClipItem entry = history_[std::size_t(index)];
-  Pasteboard& pasteboard = services_.pasteboard;
-  pasteboard.clearContents();
+  Clipboard& clipboard = services_.clipboard;
+  clipboard.clear();
   if (entry.text)
-    pasteboard.setString(*entry.text);
+    clipboard.setText(*entry.text);
   else if (entry.image)
-    pasteboard.writeImage(entry.image);
-  lastChangeCount_ = pasteboard.changeCount();
+    clipboard.setImage(entry.image);
+  lastChangeCount_ = clipboard.generation();
   unpasted_ = true;
   record(entry);
   showResting();

@@ -4,14 +4,16 @@
 #include <memory>
 #include <optional>
 
-#include "app/software_updater.h"
 #include "history/history_list.h"
+#include "overlay/notch_geometry.h"
 #include "overlay/overlay_window.h"
-#include "platform/defaults_store.h"
+#include "overlay/pointer_presence.h"
+#include "platform/settings_store.h"
 #include "platform/displays.h"
 #include "platform/input_monitors.h"
-#include "platform/pasteboard.h"
-#include "platform/processes.h"
+#include "platform/pointer_events.h"
+#include "platform/clipboard.h"
+#include "platform/process_table.h"
 #include "platform/text_measurer.h"
 #include "platform/timers.h"
 
@@ -20,13 +22,14 @@ namespace tuckshelf {
 // The platform services the program runs on, handed in so that tests can
 // run the whole logic on fakes. They must outlive the delegate.
 struct PlatformServices {
-  Pasteboard& pasteboard;
-  DefaultsStore& defaults;
+  Clipboard& clipboard;
+  SettingsStore& settings;
   Displays& displays;
   InputMonitors& monitors;
   Timers& timers;
-  Processes& processes;
+  ProcessTable& processTable;
   TextMeasurer& textMeasurer;
+  HoverBands& hoverBands;
   OverlayFactory makeOverlay;
 };
 
@@ -41,12 +44,11 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   // Launch: single instance, stored history, overlay, timer, first
   // capture, monitors.
-  void applicationDidFinishLaunching();
+  void launch();
 
   // Event sources.
   void pollTick();
   void pasteKeyHandler(const KeyDown& event);
-  void mouseMoveHandler();
   void screensChanged();
 
   // Capture.
@@ -62,7 +64,9 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void place(double width, double contentH, bool animated);
   void showResting();
   double lineH();
-  void pollCursor();
+  // Where the pointer is over the program's own input regions: a position,
+  // or none once it has left them all.
+  void pollCursor(std::optional<Point> pointer);
   bool cursorAtNotch(Point point) const;
 
   // The open list and its row actions.
@@ -77,8 +81,6 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::int64_t lastChangeCount() const { return lastChangeCount_; }
   double topGapValue() const { return topGapValue_; }
   OverlayWindow* panel() const { return panel_.get(); }
-  bool hasPollTimer() const { return pollTimer_ != nullptr; }
-  const SoftwareUpdater& updater() const { return updater_; }
 
   // Settings, fixed for the delegate's life.
   const std::size_t maxHistory = 5;
@@ -99,11 +101,13 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
  private:
   explicit AppDelegate(PlatformServices services);
 
-  void terminateOtherCopies();
+  void endOtherCopies();
   void buildOverlay(const ScreenInfo& screen);
   void openList();
   void openMessage();
   void showOpenBackdrop();
+  void placeHoverBands();
+  HoverRegionSettings hoverRegion() const { return {nubWidth * 0.5, 34.0, notchHoverSlop}; }
 
   PlatformServices services_;
 
@@ -115,9 +119,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   TimerToken pollTimer_;
   MonitorToken globalMonitor_;
   MonitorToken localMonitor_;
-  MonitorToken mouseMonitor_;
+  std::unique_ptr<PointerPresence> pointer_;
   std::optional<double> lineH_;
-  SoftwareUpdater updater_{true};
   double topGapValue_ = 32.0;
 };
 

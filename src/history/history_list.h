@@ -12,7 +12,7 @@ namespace tuckshelf {
 // Newest first.
 using History = std::vector<ClipItem>;
 
-inline const QString kHistoryDefaultsKey = QStringLiteral("tuckshelf.history.text");
+inline const QString kHistoryKey = QStringLiteral("tuckshelf.history.text");
 
 // Puts `item` at the front, taking out the first entry with an equal key,
 // then cuts the list to `maxHistory` entries.

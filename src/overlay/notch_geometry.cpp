@@ -9,7 +9,7 @@ double topGap(const ScreenInfo& screen) {
 }
 
 std::optional<ScreenInfo> notchScreen(const Displays& displays) {
-  return notchScreenAt(displays, displays.mouseLocation());
+  return notchScreenAt(displays, displays.pointerPosition());
 }
 
 std::optional<ScreenInfo> notchScreenAt(const Displays& displays, Point p) {
@@ -17,14 +17,10 @@ std::optional<ScreenInfo> notchScreenAt(const Displays& displays, Point p) {
     if (mouseInRect(p, s.frame)) return s;
   for (const ScreenInfo& s : displays.screens())
     if (s.topInset > 0) return s;
-  if (auto main = displays.mainScreen()) return main;
+  if (auto main = displays.primaryScreen()) return main;
   const auto screens = displays.screens();
   if (!screens.empty()) return screens.front();
   return std::nullopt;
-}
-
-bool cursorAtNotch(const Displays& displays, Point point, const HoverRegionSettings& settings) {
-  return cursorAtNotchOn(notchScreen(displays), point, settings);
 }
 
 bool cursorAtNotchOn(const std::optional<ScreenInfo>& screen, Point point,
@@ -36,6 +32,13 @@ bool cursorAtNotchOn(const std::optional<ScreenInfo>& screen, Point point,
   const double band = topGap(*screen) + settings.slop;
   const double rightEdge = (midX + settings.halfNubWidth) + -settings.rightTrim;
   return point.y > maxY - band && point.x > midX - settings.halfNubWidth && point.x < rightEdge;
+}
+
+Rect hoverBand(const ScreenInfo& screen, const HoverRegionSettings& settings) {
+  const double band = topGap(screen) + settings.slop;
+  const double left = screen.frame.midX() - settings.halfNubWidth;
+  const double width = 2 * settings.halfNubWidth - settings.rightTrim;
+  return Rect{left, screen.frame.maxY() - band, width, band};
 }
 
 }  // namespace tuckshelf

@@ -8,6 +8,7 @@
 
 #include "history/clip_item.h"
 #include "platform/geometry.h"
+#include "platform/pointer_events.h"
 #include "platform/text_measurer.h"
 
 namespace tuckshelf {
@@ -66,10 +67,13 @@ class OverlayWindow {
   // at once. Neither waits.
   virtual void setFrame(const Rect& frame, bool animated) = 0;
   // Brings the window in front of the others without activating anything.
-  virtual void orderFrontRegardless() = 0;
+  virtual void raise() = 0;
   virtual void setHasShadow(bool on) = 0;
-  // Click-through while true.
-  virtual void setIgnoresMouseEvents(bool ignores) = 0;
+  // Click-through while true: the window then takes no pointer input at all.
+  virtual void setClickThrough(bool on) = 0;
+  // Receives the pointer's crossings and motion over the window while it
+  // takes input.
+  virtual void setPointerHandler(PointerHandler handler) = 0;
   virtual void setBackdropBlack(bool black) = 0;
 
   virtual void setLabelHidden(bool hidden) = 0;

@@ -10,7 +10,7 @@ namespace tuckshelf {
 
 struct ScreenInfo {
   Rect frame;                     // global, y-up
-  double topInset = 0;            // camera-housing band; 0 on these displays
+  double topInset = 0;            // a cut-out at the top edge; none on these displays
   double menuBarThickness = 24;   // height the desktop reserves at the top
   friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
 };
@@ -22,9 +22,9 @@ class Displays {
   virtual ~Displays() = default;
   // Attached displays, the primary first; possibly empty.
   virtual std::vector<ScreenInfo> screens() const = 0;
-  // The display holding the key window, if the platform names one.
-  virtual std::optional<ScreenInfo> mainScreen() const = 0;
-  virtual Point mouseLocation() const = 0;
+  // The primary display, if there is one.
+  virtual std::optional<ScreenInfo> primaryScreen() const = 0;
+  virtual Point pointerPosition() const = 0;
   // Called after displays are attached, removed, rearranged or resized.
   virtual void observeScreenChanges(std::function<void()> handler) = 0;
 };

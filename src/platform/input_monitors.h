@@ -9,9 +9,9 @@
 namespace tuckshelf {
 
 struct KeyDown {
-  bool command = false;  // the Command modifier; Control on X11
+  bool ctrl = false;  // Control held
   // The key's characters with the effect of Shift and no other modifier.
-  std::optional<QString> charactersIgnoringModifiers;
+  std::optional<QString> shiftedText;
 };
 
 // Keeps a monitor installed while held; null when installation failed.
@@ -24,8 +24,6 @@ class InputMonitors {
   virtual MonitorToken addGlobalKeyDownMonitor(std::function<void(const KeyDown&)> handler) = 0;
   // Key-downs delivered to this program's own windows.
   virtual MonitorToken addLocalKeyDownMonitor(std::function<void(const KeyDown&)> handler) = 0;
-  // Pointer movements over other programs.
-  virtual MonitorToken addGlobalMouseMovedMonitor(std::function<void()> handler) = 0;
 };
 
 }  // namespace tuckshelf

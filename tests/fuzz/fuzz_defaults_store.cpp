@@ -31,8 +31,8 @@
 
 #include "fuzz_check.h"
 #include "history/history_list.h"
-#include "platform/json_defaults_parse.h"
-#include "platform/json_defaults_store.h"
+#include "platform/linux/json_settings_parse.h"
+#include "platform/linux/json_settings_store.h"
 
 using namespace tuckshelf;
 
@@ -107,9 +107,9 @@ bool sameObjects(const std::optional<QJsonObject>& a, const QJsonObject& b) {
 }
 
 void checkPureSteps(const QByteArray& bytes) {
-  const std::optional<QJsonObject> object = parseDefaultsObject(bytes);
+  const std::optional<QJsonObject> object = parseSettingsObject(bytes);
   if (!object) return;
-  FUZZ_CHECK(sameObjects(parseDefaultsObject(defaultsFileBytes(*object)), *object));
+  FUZZ_CHECK(sameObjects(parseSettingsObject(settingsFileBytes(*object)), *object));
   // Every key, not only the history's, so any shape of value is tried.
   for (auto it = object->begin(); it != object->end(); ++it) {
     const std::optional<QStringList> list = stringListFrom(it.value());
@@ -118,9 +118,9 @@ void checkPureSteps(const QByteArray& bytes) {
       continue;
     }
     FUZZ_CHECK(it.value().isArray() && it.value().toArray().size() == list->size());
-    const QJsonObject history{{kHistoryDefaultsKey, QJsonArray::fromStringList(*list)}};
-    const std::optional<QJsonObject> stored = parseDefaultsObject(defaultsFileBytes(history));
-    FUZZ_CHECK(stored && stringListFrom(stored->value(kHistoryDefaultsKey)) == list);
+    const QJsonObject history{{kHistoryKey, QJsonArray::fromStringList(*list)}};
+    const std::optional<QJsonObject> stored = parseSettingsObject(settingsFileBytes(history));
+    FUZZ_CHECK(stored && stringListFrom(stored->value(kHistoryKey)) == list);
   }
 }
 
@@ -148,7 +148,7 @@ std::optional<QByteArray> bytesOf(const QString& path) {
 }
 
 void checkRealStore(const QByteArray& bytes) {
-  const QString& key = kHistoryDefaultsKey;
+  const QString& key = kHistoryKey;
   const QString path = folder + "/defaults.json";
   const QString aside = path + ".bad";
   // What an earlier run left. Removed by name: listing the folder would
@@ -160,9 +160,9 @@ void checkRealStore(const QByteArray& bytes) {
     FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
   }
 
-  const std::optional<QJsonObject> parsed = parseDefaultsObject(bytes);
+  const std::optional<QJsonObject> parsed = parseSettingsObject(bytes);
   const bool wrongValue = parsed && parsed->contains(key) && !stringListFrom(parsed->value(key));
-  JsonDefaultsStore store(path);
+  JsonSettingsStore store(path);
   const std::optional<QStringList> read = store.stringArray(key);
 
   // What the rest of the file must still hold after any read or write.
@@ -172,7 +172,7 @@ void checkRealStore(const QByteArray& bytes) {
     FUZZ_CHECK(!read);
     FUZZ_CHECK(bytesOf(aside) == bytes);
     if (parsed) {
-      FUZZ_CHECK(sameObjects(parseDefaultsObject(bytesOf(path).value_or("")), others));
+      FUZZ_CHECK(sameObjects(parseSettingsObject(bytesOf(path).value_or("")), others));
     } else {
       FUZZ_CHECK(!QFile::exists(path));
     }
@@ -187,8 +187,8 @@ void checkRealStore(const QByteArray& bytes) {
   std::memcpy(utf16.data(), bytes.constData(), std::size_t(bytes.size() / 2 * 2));
   const QStringList next = {QString::fromUtf8(bytes), utf16, QStringLiteral("newest")};
   FUZZ_CHECK(store.trySetStringArray(key, next));
-  FUZZ_CHECK(JsonDefaultsStore(path).stringArray(key) == next);
-  std::optional<QJsonObject> written = parseDefaultsObject(bytesOf(path).value_or(""));
+  FUZZ_CHECK(JsonSettingsStore(path).stringArray(key) == next);
+  std::optional<QJsonObject> written = parseSettingsObject(bytesOf(path).value_or(""));
   if (written) written->remove(key);
   FUZZ_CHECK(sameObjects(written, others));
   if (!parsed || wrongValue) FUZZ_CHECK(bytesOf(aside) == bytes);

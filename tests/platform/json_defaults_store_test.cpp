@@ -1,4 +1,4 @@
-#include "platform/json_defaults_store.h"
+#include "platform/linux/json_settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ class JsonDefaultsStoreTest : public ::testing::Test {
  protected:
   QString path(const QString& name = "defaults.json") const { return dir.filePath(name); }
   // A fresh store, so every read comes from the disk.
-  std::optional<QStringList> reread() { return JsonDefaultsStore(path()).stringArray(kKey); }
+  std::optional<QStringList> reread() { return JsonSettingsStore(path()).stringArray(kKey); }
 
   QTemporaryDir dir;
 };
@@ -62,22 +62,22 @@ TEST_F(JsonDefaultsStoreTest, AwkwardStringsReadBackExactly) {
       QString("lone surrogates ") + QChar(0xD800) + "b" + QChar(0xDC00),
       QString(1024 * 1024, QChar('x')) + "end",
   };
-  JsonDefaultsStore store(path());
+  JsonSettingsStore store(path());
   ASSERT_TRUE(store.trySetStringArray(kKey, texts));
   EXPECT_EQ(reread(), texts);
-  EXPECT_EQ(JsonDefaultsStore(path()).stringArray(kKey), texts);  // reading changes nothing
+  EXPECT_EQ(JsonSettingsStore(path()).stringArray(kKey), texts);  // reading changes nothing
 }
 
 TEST_F(JsonDefaultsStoreTest, EmptyListIsNotAbsence) {
-  JsonDefaultsStore(path()).setStringArray(kKey, {});
+  JsonSettingsStore(path()).setStringArray(kKey, {});
   EXPECT_EQ(reread(), QStringList());
-  EXPECT_EQ(JsonDefaultsStore(path()).stringArray("another.key"), std::nullopt);
+  EXPECT_EQ(JsonSettingsStore(path()).stringArray("another.key"), std::nullopt);
 }
 
 TEST_F(JsonDefaultsStoreTest, WriteKeepsOtherKeysAndReplacesOnlyItsOwn) {
   writeBytes(path(), R"({"other": {"nested": [1, true, null]}, "count": 5, ")" + kKey.toUtf8() +
                          R"(": ["old"]})");
-  JsonDefaultsStore(path()).setStringArray(kKey, {"new", "newer"});
+  JsonSettingsStore(path()).setStringArray(kKey, {"new", "newer"});
   const QJsonObject object = objectIn(path());
   EXPECT_EQ(object.value("count").toInt(), 5);
   EXPECT_EQ(object.value("other").toObject().value("nested").toArray().size(), 3);
@@ -87,7 +87,7 @@ TEST_F(JsonDefaultsStoreTest, WriteKeepsOtherKeysAndReplacesOnlyItsOwn) {
 
 TEST_F(JsonDefaultsStoreTest, MissingFileIsNoHistoryAndReadingCreatesNothing) {
   const QString nested = dir.filePath("config/tuckshelf/defaults.json");
-  EXPECT_EQ(JsonDefaultsStore(nested).stringArray(kKey), std::nullopt);
+  EXPECT_EQ(JsonSettingsStore(nested).stringArray(kKey), std::nullopt);
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("config")));
 }
 
@@ -96,7 +96,7 @@ TEST_F(JsonDefaultsStoreTest, MissingFileIsNoHistoryAndReadingCreatesNothing) {
 TEST_F(JsonDefaultsStoreTest, InvalidJsonIsMovedAsideByteForByteAndWritingGoesOn) {
   const QByteArray garbage("{\"tuckshelf.history.text\": [\"unterminated\n\0\xff", 40);
   writeBytes(path(), garbage);
-  JsonDefaultsStore store(path());
+  JsonSettingsStore store(path());
   EXPECT_EQ(store.stringArray(kKey), std::nullopt);
   EXPECT_EQ(readBytes(path("defaults.json.bad")), garbage);
   EXPECT_FALSE(QFile::exists(path()));
@@ -111,7 +111,7 @@ TEST_F(JsonDefaultsStoreTest, EarlierBadFilesAreNeverReplaced) {
   writeBytes(path("defaults.json.bad.1"), "second");
   writeBytes(path(), "third");
   // A write, not a read, meets the bad file here: it must still set it aside.
-  ASSERT_TRUE(JsonDefaultsStore(path()).trySetStringArray(kKey, {"x"}));
+  ASSERT_TRUE(JsonSettingsStore(path()).trySetStringArray(kKey, {"x"}));
   EXPECT_EQ(readBytes(path("defaults.json.bad")), "first");
   EXPECT_EQ(readBytes(path("defaults.json.bad.1")), "second");
   EXPECT_EQ(readBytes(path("defaults.json.bad.2")), "third");
@@ -121,7 +121,7 @@ TEST_F(JsonDefaultsStoreTest, BadFileThatCannotBeSetAsideIsNotOverwritten) {
   writeBytes(path("defaults.json.bad"), "taken");
   for (int n = 1; n < 100; ++n) writeBytes(path("defaults.json.bad." + QString::number(n)), "taken");
   writeBytes(path(), "not json");
-  JsonDefaultsStore store(path());
+  JsonSettingsStore store(path());
   EXPECT_EQ(store.stringArray(kKey), std::nullopt);
   EXPECT_FALSE(store.trySetStringArray(kKey, {"x"}));
   EXPECT_EQ(readBytes(path()), "not json");
@@ -143,7 +143,7 @@ TEST_F(JsonDefaultsStoreTest, WrongValueIsCopiedAsideOnceAndOtherKeysStay) {
     writeBytes(file, original);
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0600), 0);
 
-    JsonDefaultsStore store(file);
+    JsonSettingsStore store(file);
     EXPECT_EQ(store.stringArray(kKey), std::nullopt);
     EXPECT_EQ(store.stringArray(kKey), std::nullopt);
     EXPECT_EQ(readBytes(file + ".bad"), original);
@@ -153,7 +153,7 @@ TEST_F(JsonDefaultsStoreTest, WrongValueIsCopiedAsideOnceAndOtherKeysStay) {
 
     ASSERT_TRUE(store.trySetStringArray(kKey, {"b"}));
     EXPECT_EQ(objectIn(file).value("keep").toString(), "me");
-    EXPECT_EQ(JsonDefaultsStore(file).stringArray(kKey), QStringList{"b"});
+    EXPECT_EQ(JsonSettingsStore(file).stringArray(kKey), QStringList{"b"});
   }
 }
 
@@ -168,7 +168,7 @@ TEST_F(JsonDefaultsStoreTest, OversizedFileIsMovedAsideUnread) {
 
 TEST_F(JsonDefaultsStoreTest, FolderInPlaceOfTheFileIsMovedAside) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("defaults.json"));
-  ASSERT_TRUE(JsonDefaultsStore(path()).trySetStringArray(kKey, {"x"}));
+  ASSERT_TRUE(JsonSettingsStore(path()).trySetStringArray(kKey, {"x"}));
   EXPECT_TRUE(QFileInfo(path("defaults.json.bad")).isDir());
   EXPECT_EQ(reread(), QStringList{"x"});
 }
@@ -187,7 +187,7 @@ class UmaskGuard {
 TEST_F(JsonDefaultsStoreTest, NewFoldersAre0700AndTheFileStays0600) {
   const UmaskGuard umask(022);
   const QString file = dir.filePath("config/tuckshelf/defaults.json");
-  JsonDefaultsStore store(file);
+  JsonSettingsStore store(file);
   ASSERT_TRUE(store.trySetStringArray(kKey, {"secret"}));
   EXPECT_EQ(permissionsOf(dir.filePath("config")), 0700u);
   EXPECT_EQ(permissionsOf(dir.filePath("config/tuckshelf")), 0700u);
@@ -199,7 +199,7 @@ TEST_F(JsonDefaultsStoreTest, NewFoldersAre0700AndTheFileStays0600) {
 }
 
 TEST_F(JsonDefaultsStoreTest, RewriteReplacesTheFileAndLeavesNoTemporaries) {
-  JsonDefaultsStore store(path());
+  JsonSettingsStore store(path());
   ASSERT_TRUE(store.trySetStringArray(kKey, {"one"}));
   const ino_t firstInode = statOf(path()).st_ino;
   ASSERT_TRUE(store.trySetStringArray(kKey, {"two"}));
@@ -214,7 +214,7 @@ TEST_F(JsonDefaultsStoreTest, SymlinkedFileIsWrittenThroughToItsTarget) {
   const QString target = elsewhere.filePath("real.json");
   writeBytes(target, R"({"keep": 1})");
   ASSERT_TRUE(QFile::link(target, path()));
-  ASSERT_TRUE(JsonDefaultsStore(path()).trySetStringArray(kKey, {"through"}));
+  ASSERT_TRUE(JsonSettingsStore(path()).trySetStringArray(kKey, {"through"}));
   EXPECT_TRUE(QFileInfo(path()).isSymLink());
   EXPECT_EQ(objectIn(target).value("keep").toInt(), 1);
   EXPECT_EQ(reread(), QStringList{"through"});
@@ -223,7 +223,7 @@ TEST_F(JsonDefaultsStoreTest, SymlinkedFileIsWrittenThroughToItsTarget) {
 TEST_F(JsonDefaultsStoreTest, UnwritableFolderFailsWithoutLosingAnything) {
   // A regular file where the folder should be: fails even for root.
   writeBytes(path("blocked"), "user data");
-  JsonDefaultsStore store(dir.filePath("blocked/tuckshelf/defaults.json"));
+  JsonSettingsStore store(dir.filePath("blocked/tuckshelf/defaults.json"));
   EXPECT_EQ(store.stringArray(kKey), std::nullopt);
   EXPECT_FALSE(store.trySetStringArray(kKey, {"x"}));
   store.setStringArray(kKey, {"y"});
@@ -248,13 +248,13 @@ TEST(JsonDefaultsStorePath, FollowsXdgConfigHomeOnlyWhenAbsolute) {
   qputenv("HOME", "/home/someone");
 
   qputenv("XDG_CONFIG_HOME", "/custom/config");
-  EXPECT_EQ(JsonDefaultsStore::defaultPath(), "/custom/config/tuckshelf/defaults.json");
+  EXPECT_EQ(JsonSettingsStore::defaultPath(), "/custom/config/tuckshelf/defaults.json");
   for (const char* ignored : {"", "relative/config"}) {
     qputenv("XDG_CONFIG_HOME", ignored);
-    EXPECT_EQ(JsonDefaultsStore::defaultPath(), "/home/someone/.config/tuckshelf/defaults.json");
+    EXPECT_EQ(JsonSettingsStore::defaultPath(), "/home/someone/.config/tuckshelf/defaults.json");
   }
   qunsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(JsonDefaultsStore::defaultPath(), "/home/someone/.config/tuckshelf/defaults.json");
+  EXPECT_EQ(JsonSettingsStore::defaultPath(), "/home/someone/.config/tuckshelf/defaults.json");
 }
 
 }  // namespace

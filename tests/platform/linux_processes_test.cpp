@@ -1,4 +1,4 @@
-#include "platform/linux_processes.h"
+#include "platform/linux/linux_process_table.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,8 @@ std::string canonical(const QString& path) {
   return std::filesystem::canonical(QFile::encodeName(path).toStdString()).string();
 }
 
-std::optional<RunningApp> findPid(const std::vector<RunningApp>& apps, qint64 pid) {
-  for (const RunningApp& app : apps) {
+std::optional<ProcessEntry> findPid(const std::vector<ProcessEntry>& apps, qint64 pid) {
+  for (const ProcessEntry& app : apps) {
     if (app.pid == pid) return app;
   }
   return std::nullopt;
@@ -66,10 +66,10 @@ class LinuxProcessesTest : public ::testing::Test {
     return process;
   }
 
-  RunningApp listed(const QProcess& process) {
-    const std::optional<RunningApp> app = findPid(LinuxProcesses().runningApplications(), process.processId());
+  ProcessEntry listed(const QProcess& process) {
+    const std::optional<ProcessEntry> app = findPid(LinuxProcessTable().list(), process.processId());
     EXPECT_TRUE(app) << "pid " << process.processId() << " not listed";
-    return app.value_or(RunningApp{});
+    return app.value_or(ProcessEntry{});
   }
 
   QTemporaryDir dir;
@@ -82,7 +82,7 @@ TEST_F(LinuxProcessesTest, CopiesOfOneExecutableShareAnIdentifierOthersLack) {
   QProcess& second = start(sleeperPath);
   QProcess& other = start("/bin/sleep");
 
-  const RunningApp firstApp = listed(first);
+  const ProcessEntry firstApp = listed(first);
   EXPECT_EQ(firstApp.identifier, canonical(sleeperPath));
   EXPECT_EQ(listed(second).identifier, firstApp.identifier);
   // /bin is a symlink on merged-/usr systems: identifiers are canonical.
@@ -91,10 +91,10 @@ TEST_F(LinuxProcessesTest, CopiesOfOneExecutableShareAnIdentifierOthersLack) {
 }
 
 TEST_F(LinuxProcessesTest, CurrentApplicationIsThisProcessAndIsListed) {
-  const RunningApp current = LinuxProcesses().currentApplication();
+  const ProcessEntry current = LinuxProcessTable().self();
   EXPECT_EQ(current.pid, ::getpid());
   EXPECT_EQ(current.identifier, canonical(QCoreApplication::applicationFilePath()));
-  const std::optional<RunningApp> listedSelf = findPid(LinuxProcesses().runningApplications(), ::getpid());
+  const std::optional<ProcessEntry> listedSelf = findPid(LinuxProcessTable().list(), ::getpid());
   ASSERT_TRUE(listedSelf);
   EXPECT_EQ(listedSelf->identifier, current.identifier);
 }
@@ -103,10 +103,10 @@ TEST_F(LinuxProcessesTest, DeletedExecutableStillMatchesItsPath) {
   QProcess& orphan = start(sleeperPath);
   const std::string path = canonical(sleeperPath);
   ASSERT_TRUE(QFile::remove(sleeperPath));
-  const RunningApp app = listed(orphan);
+  const ProcessEntry app = listed(orphan);
   EXPECT_EQ(app.identifier, path);
 
-  LinuxProcesses().forceTerminate(app);
+  LinuxProcessTable().kill(app);
   EXPECT_EQ(deathSignal(orphan), SIGKILL);
 }
 
@@ -115,7 +115,7 @@ TEST_F(LinuxProcessesTest, ForceTerminateKillsTheNamedCopyOnly) {
   QProcess& sibling = start(sleeperPath);
   QProcess& other = start("/bin/sleep");
 
-  LinuxProcesses().forceTerminate(listed(target));
+  LinuxProcessTable().kill(listed(target));
   EXPECT_EQ(deathSignal(target), SIGKILL);
   EXPECT_EQ(terminateAndReport(sibling), SIGTERM);
   EXPECT_EQ(terminateAndReport(other), SIGTERM);
@@ -124,19 +124,19 @@ TEST_F(LinuxProcessesTest, ForceTerminateKillsTheNamedCopyOnly) {
 TEST_F(LinuxProcessesTest, ForceTerminateRefusesWhatItCannotVerify) {
   QProcess& other = start("/bin/sleep");
   const qint64 pid = other.processId();
-  LinuxProcesses processes;
+  LinuxProcessTable processes;
   // The pid of another program, as if reused since the listing.
-  processes.forceTerminate({pid, canonical(sleeperPath)});
-  processes.forceTerminate({pid, std::nullopt});
+  processes.kill({pid, canonical(sleeperPath)});
+  processes.kill({pid, std::nullopt});
   EXPECT_EQ(terminateAndReport(other), SIGTERM);
 
   // A pid that has died since: nothing to do, nothing to crash on.
-  processes.forceTerminate({pid, canonical("/bin/sleep")});
+  processes.kill({pid, canonical("/bin/sleep")});
 }
 
 TEST_F(LinuxProcessesTest, ForceTerminateSparesThisProcess) {
-  LinuxProcesses processes;
-  processes.forceTerminate(processes.currentApplication());
+  LinuxProcessTable processes;
+  processes.kill(processes.self());
   SUCCEED() << "still running";
 }
 

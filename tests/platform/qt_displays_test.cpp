@@ -1,4 +1,4 @@
-#include "platform/qt_displays.h"
+#include "platform/qt/qt_displays.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "platform/qt_coordinates.h"
+#include "platform/qt/qt_coordinates.h"
 
 // Runs on the wrapper's Xvfb: one 1920x1080 screen, no window manager.
 
@@ -55,7 +55,7 @@ bool isPlainXvfb(const QtDisplays& displays) {
 TEST(QtDisplays, XvfbScreenIsOneFrameAtTheOriginWithTheDefaultMenuBar) {
   const QtDisplays displays;
   EXPECT_EQ(displays.screens(), std::vector<ScreenInfo>{kXvfbScreen});
-  EXPECT_EQ(displays.mainScreen(), kXvfbScreen);
+  EXPECT_EQ(displays.primaryScreen(), kXvfbScreen);
 }
 
 TEST(QtDisplays, PointerRowsCountFromTheTop) {
@@ -66,13 +66,13 @@ TEST(QtDisplays, PointerRowsCountFromTheTop) {
   } cases[] = {{{960, 0}, {960, 1080}}, {{0, 1079}, {0, 1}}, {{1919, 540}, {1919, 540}}};
   for (const auto& c : cases) {
     QCursor::setPos(c.pixel);
-    EXPECT_TRUE(pumpUntil([&] { return displays.mouseLocation() == c.expected; }))
+    EXPECT_TRUE(pumpUntil([&] { return displays.pointerPosition() == c.expected; }))
         << "pixel " << c.pixel.x() << "," << c.pixel.y();
   }
   // The pointer on the topmost row is inside the screen by the hover rule.
   QCursor::setPos(960, 0);
-  ASSERT_TRUE(pumpUntil([&] { return displays.mouseLocation() == Point{960, 1080}; }));
-  EXPECT_TRUE(mouseInRect(displays.mouseLocation(), displays.screens().front().frame));
+  ASSERT_TRUE(pumpUntil([&] { return displays.pointerPosition() == Point{960, 1080}; }));
+  EXPECT_TRUE(mouseInRect(displays.pointerPosition(), displays.screens().front().frame));
 }
 
 TEST(QtCoordinates, WholePixelFramesRoundTrip) {
@@ -135,10 +135,10 @@ TEST_F(QtDisplaysChangeTest, StackedMonitorsAreReportedPrimaryFirstAboveIt) {
   ASSERT_EQ(run("xrandr", {"--setmonitor", "TOP", "1920/508x540/143+0+0", "none"}), 0);
   const std::vector<ScreenInfo> expected = {{{0, 0, 1920, 540}, 0, 24}, {{0, 540, 1920, 540}, 0, 24}};
   ASSERT_TRUE(pumpUntil([&] { return displays.screens() == expected && changes > 0; }));
-  EXPECT_EQ(displays.mainScreen(), expected.front());
+  EXPECT_EQ(displays.primaryScreen(), expected.front());
 
   QCursor::setPos(10, 0);
-  EXPECT_TRUE(pumpUntil([&] { return displays.mouseLocation() == Point{10, 1080}; }));
+  EXPECT_TRUE(pumpUntil([&] { return displays.pointerPosition() == Point{10, 1080}; }));
   EXPECT_EQ(pointToGlobalYUp(QPoint(10, 539)), (Point{10, 541}));
   EXPECT_EQ(toQtPixels(expected[1].frame), QRect(0, 0, 1920, 540));
 

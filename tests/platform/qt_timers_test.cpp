@@ -1,4 +1,4 @@
-#include "platform/qt_timers.h"
+#include "platform/qt/qt_timers.h"
 
 #include <gtest/gtest.h>
 

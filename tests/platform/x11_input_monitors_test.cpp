@@ -13,8 +13,8 @@
 #include <QStringList>
 #include <xkbcommon/xkbcommon.h>
 
-#include "platform/x11_input_monitors.h"
-#include "platform/x11_key_tracker.h"
+#include "platform/x11/x11_input_monitors.h"
+#include "platform/x11/x11_key_tracker.h"
 
 namespace tuckshelf {
 namespace {
@@ -37,11 +37,11 @@ QString run(const QString& program, const QStringList& args) {
 }
 
 struct Typed {
-  bool command;
+  bool ctrl;
   QString characters;
   bool operator==(const Typed&) const = default;
 };
-void PrintTo(const Typed& t, std::ostream* os) { *os << (t.command ? "cmd+" : "") << t.characters.toStdString(); }
+void PrintTo(const Typed& t, std::ostream* os) { *os << (t.ctrl ? "cmd+" : "") << t.characters.toStdString(); }
 
 class X11InputMonitorsTest : public ::testing::Test {
  protected:
@@ -59,9 +59,9 @@ class X11InputMonitorsTest : public ::testing::Test {
     const bool ended = pumpUntil([&] {
       typed.clear();
       for (const KeyDown& down : downs_) {
-        if (!down.charactersIgnoringModifiers) continue;
-        if (*down.charactersIgnoringModifiers == "0") return true;
-        typed.push_back({down.command, *down.charactersIgnoringModifiers});
+        if (!down.shiftedText) continue;
+        if (*down.shiftedText == "0") return true;
+        typed.push_back({down.ctrl, *down.shiftedText});
       }
       return false;
     });
@@ -177,7 +177,7 @@ class X11KeyTrackerTest : public ::testing::Test {
   Typed v(bool repeat = false) {
     const KeyDown down = tracker_.press(key("AB04"), repeat);
     tracker_.release(key("AB04"));
-    return {down.command, down.charactersIgnoringModifiers.value_or("(none)")};
+    return {down.ctrl, down.shiftedText.value_or("(none)")};
   }
 
   xkb_context* context_ = nullptr;
@@ -219,7 +219,7 @@ TEST_F(X11KeyTrackerTest, CharactersFollowShiftLevelLayoutAndKeymap) {
   tracker_.press(key("LFSH"), false);
   EXPECT_EQ(v(), (Typed{false, "V"}));
   const KeyDown space = tracker_.press(key("SPCE"), false);  // one level only
-  EXPECT_EQ(space.charactersIgnoringModifiers, " ");
+  EXPECT_EQ(space.shiftedText, " ");
   tracker_.press(key("LALT"), false);
   EXPECT_EQ(v(), (Typed{false, "V"}));
   tracker_.setLayout(1);
@@ -228,8 +228,8 @@ TEST_F(X11KeyTrackerTest, CharactersFollowShiftLevelLayoutAndKeymap) {
   EXPECT_EQ(v(), (Typed{false, QString::fromUtf8("м")}));
   tracker_.setLayout(2);  // wraps rather than failing
   EXPECT_EQ(v().characters, "v");
-  EXPECT_FALSE(tracker_.press(key("FK01"), false).charactersIgnoringModifiers.has_value());
-  EXPECT_FALSE(tracker_.press(9999, false).charactersIgnoringModifiers.has_value());
+  EXPECT_FALSE(tracker_.press(key("FK01"), false).shiftedText.has_value());
+  EXPECT_FALSE(tracker_.press(9999, false).shiftedText.has_value());
 
   // Held keys survive a keymap change; without a keymap nothing is known.
   tracker_.press(key("LCTL"), false);
@@ -237,8 +237,8 @@ TEST_F(X11KeyTrackerTest, CharactersFollowShiftLevelLayoutAndKeymap) {
   EXPECT_EQ(v(), (Typed{true, "v"}));
   tracker_.setKeymap(nullptr);
   const KeyDown down = tracker_.press(key("AB04"), false);
-  EXPECT_FALSE(down.command);
-  EXPECT_FALSE(down.charactersIgnoringModifiers.has_value());
+  EXPECT_FALSE(down.ctrl);
+  EXPECT_FALSE(down.shiftedText.has_value());
 }
 
 }  // namespace

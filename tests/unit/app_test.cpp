@@ -24,7 +24,7 @@ TEST(Launch, SweepKillsOnlyOtherCopies) {
   const std::string own = "/usr/bin/tuckshelf";
   for (bool known : {true, false}) {
     Rig rig;
-    if (!known) rig.processes.self.identifier = std::nullopt;
+    if (!known) rig.processes.me.identifier = std::nullopt;
     rig.processes.running = {{1000, own}, {999, own}, {1001, std::string("/usr/bin/other")},
                              {1002, std::nullopt}, {1003, own}};
     rig.launch();
@@ -35,13 +35,13 @@ TEST(Launch, SweepKillsOnlyOtherCopies) {
 
 TEST(Launch, LoadsCapturesAndShowsTheRestingOverlay) {
   Rig rig;
-  rig.defaults.values[kHistoryDefaultsKey] = {"a", "b", "c"};
-  rig.pasteboard.copyText(QStringLiteral("  b\n"));
+  rig.defaults.values[kHistoryKey] = {"a", "b", "c"};
+  rig.clipboard.copyText(QStringLiteral("  b\n"));
   auto d = rig.make();
   EXPECT_FALSE(d->panel());
   EXPECT_EQ(d->topGapValue(), 32);
 
-  d->applicationDidFinishLaunching();
+  d->launch();
   EXPECT_EQ(texts(d->history()), (QStringList{"b", "a", "c"}));
   EXPECT_EQ(rig.defaults.stored(), (QStringList{"b", "a", "c"}));
   EXPECT_TRUE(d->unpasted());
@@ -67,7 +67,7 @@ TEST(Launch, LoadsCapturesAndShowsTheRestingOverlay) {
 TEST(Launch, FailedMonitorsDoNotStopIt) {
   Rig rig;
   rig.monitors.fail = true;
-  rig.pasteboard.copyText(QStringLiteral("x"));
+  rig.clipboard.copyText(QStringLiteral("x"));
   auto d = rig.launch();
   EXPECT_EQ(texts(d->history()), QStringList{"x"});
   EXPECT_TRUE(rig.overlay->visible);
@@ -81,12 +81,12 @@ TEST(Launch, WithoutADisplayRunsOnAndBuildsTheOverlayLater) {
   Rig rig;
   rig.displays.list.clear();
   rig.displays.main = std::nullopt;
-  rig.pasteboard.copyText(QStringLiteral("x"));
+  rig.clipboard.copyText(QStringLiteral("x"));
   auto d = rig.launch();
   EXPECT_EQ(rig.overlaysBuilt, 0);
   EXPECT_TRUE(d->unpasted());
 
-  rig.pasteboard.copyText(QStringLiteral("y"));
+  rig.clipboard.copyText(QStringLiteral("y"));
   rig.timers.fire();
   rig.monitors.typeKey(true, QStringLiteral("v"));
   rig.monitors.moveMouse();
@@ -96,7 +96,7 @@ TEST(Launch, WithoutADisplayRunsOnAndBuildsTheOverlayLater) {
   EXPECT_FALSE(d->unpasted());
 
   rig.displays.list = {ScreenInfo{Rect{0, 0, 1920, 1080}, 32, 24}};
-  rig.pasteboard.copyText(QStringLiteral("z"));
+  rig.clipboard.copyText(QStringLiteral("z"));
   rig.timers.fire();
   rig.displays.notifyChanged();
   ASSERT_EQ(rig.overlaysBuilt, 1);
@@ -108,7 +108,7 @@ TEST(Launch, WithoutADisplayRunsOnAndBuildsTheOverlayLater) {
 
 TEST(Events, HandlersDoNothingOnceTheDelegateIsGone) {
   Rig rig;
-  rig.pasteboard.copyText(QStringLiteral("a"));
+  rig.clipboard.copyText(QStringLiteral("a"));
   auto d = rig.launch();
   rig.pointAtNotch();
   rig.monitors.moveMouse();
@@ -117,8 +117,8 @@ TEST(Events, HandlersDoNothingOnceTheDelegateIsGone) {
   const auto tick = rig.timers.timers.at(0).handler;
   d.reset();
 
-  rig.pasteboard.copyText(QStringLiteral("b"));
-  const std::int64_t count = rig.pasteboard.count;
+  rig.clipboard.copyText(QStringLiteral("b"));
+  const std::int64_t count = rig.clipboard.count;
   const int writes = rig.defaults.writes;
   select();
   remove();
@@ -127,25 +127,25 @@ TEST(Events, HandlersDoNothingOnceTheDelegateIsGone) {
   rig.monitors.typeKeyLocally(true, QStringLiteral("v"));
   rig.monitors.moveMouse();
   rig.displays.notifyChanged();
-  EXPECT_EQ(rig.pasteboard.count, count);
+  EXPECT_EQ(rig.clipboard.count, count);
   EXPECT_EQ(rig.defaults.writes, writes);
   EXPECT_EQ(rig.overlaysBuilt, 1);
 }
 
 TEST(Events, ATickTakesUpOnlyTheLatestContents) {
   Rig rig;
-  rig.defaults.values[kHistoryDefaultsKey] = {"a"};
+  rig.defaults.values[kHistoryKey] = {"a"};
   auto d = rig.launch();  // with an empty clipboard
   EXPECT_FALSE(d->unpasted());
   EXPECT_TRUE(rig.overlay->dotHidden);
   EXPECT_EQ(rig.defaults.writes, 0);
-  const int reads = rig.pasteboard.reads;
+  const int reads = rig.clipboard.reads;
   rig.timers.fire();
-  EXPECT_EQ(rig.pasteboard.reads, reads);  // unchanged: contents not read
+  EXPECT_EQ(rig.clipboard.reads, reads);  // unchanged: contents not read
 
-  rig.pasteboard.copyText(QStringLiteral("one"));
-  rig.pasteboard.copyText(QStringLiteral("two"));
-  rig.pasteboard.copyText(QStringLiteral("three"));
+  rig.clipboard.copyText(QStringLiteral("one"));
+  rig.clipboard.copyText(QStringLiteral("two"));
+  rig.clipboard.copyText(QStringLiteral("three"));
   rig.timers.fire();
   EXPECT_EQ(texts(d->history()), (QStringList{"three", "a"}));
   EXPECT_EQ(rig.defaults.writes, 1);
@@ -153,18 +153,18 @@ TEST(Events, ATickTakesUpOnlyTheLatestContents) {
   QImage img(2, 2, QImage::Format_RGB32);
   img.fill(Qt::green);
   const auto picture = ClipImage::fromImage(img);
-  rig.pasteboard.copyBoth(QStringLiteral(" \n\t"), picture);
+  rig.clipboard.copyBoth(QStringLiteral(" \n\t"), picture);
   rig.timers.fire();
   EXPECT_EQ(d->history().at(0).image, picture);
   EXPECT_EQ(rig.defaults.stored(), (QStringList{"three", "a"}));
 
-  rig.pasteboard.count = 3;  // a generation that goes down is a change too
-  rig.pasteboard.text = QStringLiteral(" words\n");
+  rig.clipboard.count = 3;  // a generation that goes down is a change too
+  rig.clipboard.txt = QStringLiteral(" words\n");
   rig.timers.fire();
   EXPECT_EQ(texts(d->history()), (QStringList{"words", "<img>", "three", "a"}));
   EXPECT_FALSE(d->history()[0].image);
 
-  rig.pasteboard.copyText(QStringLiteral("\n"));
+  rig.clipboard.copyText(QStringLiteral("\n"));
   rig.timers.fire();
   EXPECT_FALSE(d->unpasted());
   EXPECT_EQ(d->history().size(), 4u);
@@ -180,7 +180,7 @@ TEST(Events, OnlyControlWithVCountsAsAPaste) {
       SCOPED_TRACE(testing::Message() << c.command << " " << c.chars.value_or("-").toStdString()
                                       << (local ? " local" : " global"));
       Rig rig;
-      rig.pasteboard.copyText(QStringLiteral("x"));
+      rig.clipboard.copyText(QStringLiteral("x"));
       auto d = rig.launch();
       if (local)
         rig.monitors.typeKeyLocally(c.command, c.chars);
@@ -194,7 +194,7 @@ TEST(Events, OnlyControlWithVCountsAsAPaste) {
 
 TEST(Events, PasteKeyWhileOpenLeavesTheList) {
   Rig rig;
-  rig.pasteboard.copyText(QStringLiteral("x"));
+  rig.clipboard.copyText(QStringLiteral("x"));
   auto d = rig.launch();
   rig.pointAtNotch();
   rig.monitors.moveMouse();
@@ -209,7 +209,7 @@ TEST(Events, PasteKeyWhileOpenLeavesTheList) {
 
 TEST(Events, ScreenChangeRePlacesWhatIsShown) {
   Rig rig;
-  rig.pasteboard.copyText(QStringLiteral("x"));
+  rig.clipboard.copyText(QStringLiteral("x"));
   auto d = rig.launch();
   rig.displays.pointer = {100, 100};
   rig.displays.list[0].frame = Rect{0, 0, 2560, 1440};

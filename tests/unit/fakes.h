@@ -18,28 +18,28 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace tuckshelf::fakes {
 
-class FakePasteboard : public Pasteboard {
+class FakeClipboard : public Clipboard {
  public:
   std::int64_t count = 100;
-  std::optional<QString> text;
+  std::optional<QString> txt;
   std::shared_ptr<const ClipImage> img;
   int reads = 0;
 
   // Another program copies something.
-  void copyText(const QString& t) { ++count; text = t; img.reset(); }
-  void copyImage(std::shared_ptr<const ClipImage> i) { ++count; text.reset(); img = std::move(i); }
-  void copyBoth(const QString& t, std::shared_ptr<const ClipImage> i) { ++count; text = t; img = std::move(i); }
-  void copyNothing() { ++count; text.reset(); img.reset(); }
+  void copyText(const QString& t) { ++count; txt = t; img.reset(); }
+  void copyImage(std::shared_ptr<const ClipImage> i) { ++count; txt.reset(); img = std::move(i); }
+  void copyBoth(const QString& t, std::shared_ptr<const ClipImage> i) { ++count; txt = t; img = std::move(i); }
+  void copyNothing() { ++count; txt.reset(); img.reset(); }
 
-  std::int64_t changeCount() override { return count; }
-  std::optional<QString> string() override { ++reads; return text; }
+  std::int64_t generation() override { return count; }
+  std::optional<QString> text() override { ++reads; return txt; }
   std::shared_ptr<const ClipImage> image() override { ++reads; return img; }
-  void clearContents() override { copyNothing(); }
-  void setString(const QString& t) override { ++count; text = t; }
-  void writeImage(const std::shared_ptr<const ClipImage>& i) override { ++count; img = i; }
+  void clear() override { copyNothing(); }
+  void setText(const QString& t) override { ++count; txt = t; }
+  void setImage(const std::shared_ptr<const ClipImage>& i) override { ++count; img = i; }
 };
 
-class FakeDefaults : public DefaultsStore {
+class FakeSettingsStore : public SettingsStore {
  public:
   std::map<QString, QStringList> values;
   std::map<QString, bool> malformed;
@@ -56,7 +56,7 @@ class FakeDefaults : public DefaultsStore {
     values[key] = value;
     malformed[key] = false;
   }
-  QStringList stored() { return values[kHistoryDefaultsKey]; }
+  QStringList stored() { return values[kHistoryKey]; }
 };
 
 class FakeDisplays : public Displays {
@@ -67,8 +67,8 @@ class FakeDisplays : public Displays {
   std::vector<std::function<void()>> observers;
 
   std::vector<ScreenInfo> screens() const override { return list; }
-  std::optional<ScreenInfo> mainScreen() const override { return main; }
-  Point mouseLocation() const override { return pointer; }
+  std::optional<ScreenInfo> primaryScreen() const override { return main; }
+  Point pointerPosition() const override { return pointer; }
   void observeScreenChanges(std::function<void()> handler) override { observers.push_back(std::move(handler)); }
   void notifyChanged() { for (auto& o : observers) o(); }
 
@@ -84,7 +84,6 @@ class FakeDisplays : public Displays {
 class FakeMonitors : public InputMonitors {
  public:
   std::vector<std::function<void(const KeyDown&)>> globalKeys, localKeys;
-  std::vector<std::function<void()>> mouse;
   bool fail = false;
 
   MonitorToken addGlobalKeyDownMonitor(std::function<void(const KeyDown&)> h) override {
@@ -97,11 +96,6 @@ class FakeMonitors : public InputMonitors {
     localKeys.push_back(std::move(h));
     return std::make_shared<int>(2);
   }
-  MonitorToken addGlobalMouseMovedMonitor(std::function<void()> h) override {
-    if (fail) return nullptr;
-    mouse.push_back(std::move(h));
-    return std::make_shared<int>(3);
-  }
   void typeKey(bool command, std::optional<QString> chars) {
     for (auto& h : globalKeys) h(KeyDown{command, chars});
   }
@@ -109,7 +103,6 @@ class FakeMonitors : public InputMonitors {
   void typeKeyLocally(bool command, std::optional<QString> chars) {
     for (auto& h : localKeys) h(KeyDown{command, chars});
   }
-  void moveMouse() { for (auto& h : mouse) h(); }
 };
 
 class FakeTimers : public Timers {
@@ -122,22 +115,37 @@ class FakeTimers : public Timers {
     timers.push_back({seconds, std::move(handler), token});
     return token;
   }
-  // Fires every timer whose token is still held.
+  std::vector<Scheduled> soon;
+
+  TimerToken scheduleSoon(std::function<void()> handler) override {
+    auto token = std::make_shared<int>(0);
+    soon.push_back({0, std::move(handler), token});
+    return token;
+  }
+  // Runs what was scheduled soon and is still wanted, as the event loop would.
+  void settle() {
+    while (!soon.empty()) {
+      auto pending = std::exchange(soon, {});
+      for (auto& t : pending)
+        if (!t.token.expired()) t.handler();
+    }
+  }
+  // Fires every repeating timer whose token is still held.
   void fire() {
     for (auto& t : timers)
       if (!t.token.expired()) t.handler();
   }
 };
 
-class FakeProcesses : public Processes {
+class FakeProcesses : public ProcessTable {
  public:
-  RunningApp self{1000, std::string("/usr/bin/tuckshelf")};
-  std::vector<RunningApp> running;
+  ProcessEntry me{1000, std::string("/usr/bin/tuckshelf")};
+  std::vector<ProcessEntry> running;
   std::vector<std::int64_t> killed;
 
-  RunningApp currentApplication() override { return self; }
-  std::vector<RunningApp> runningApplications() override { return running; }
-  void forceTerminate(const RunningApp& app) override { killed.push_back(app.pid); }
+  ProcessEntry self() override { return me; }
+  std::vector<ProcessEntry> list() override { return running; }
+  void kill(const ProcessEntry& app) override { killed.push_back(app.pid); }
 };
 
 // Every character is 6 points wide and a line 15 points tall; wrapping
@@ -191,9 +199,11 @@ class FakeOverlay : public OverlayWindow {
   bool isVisible() const override { return visible; }
   Rect frame() const override { return currentFrame; }
   void setFrame(const Rect& f, bool animated) override { currentFrame = f; lastAnimated = animated; ++frameSets; }
-  void orderFrontRegardless() override { visible = true; ++ordersFront; }
+  void raise() override { visible = true; ++ordersFront; }
   void setHasShadow(bool on) override { shadow = on; }
-  void setIgnoresMouseEvents(bool i) override { ignoresMouse = i; }
+  void setClickThrough(bool i) override { ignoresMouse = i; }
+  PointerHandler pointer;
+  void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
   void setBackdropBlack(bool b) override { black = b; }
   void setLabelHidden(bool h) override { labelHidden = h; }
   void setLabelText(const LabelText& t) override { label = t; }
@@ -209,21 +219,31 @@ class FakeOverlay : public OverlayWindow {
   void clickRemove(std::size_t i) { rows.at(i).onDelete(); }
 };
 
+class FakeHoverBands : public HoverBands {
+ public:
+  std::vector<Rect> bands;
+  PointerHandler pointer;
+  int raises = 0;
+  void setBands(const std::vector<Rect>& b) override { bands = b; ++raises; }
+  void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
+};
+
 // The whole program on fakes. `overlay` points at the panel once built.
 struct Rig {
-  FakePasteboard pasteboard;
-  FakeDefaults defaults;
+  FakeClipboard clipboard;
+  FakeSettingsStore defaults;
   FakeDisplays displays = FakeDisplays::single();
   FakeMonitors monitors;
   FakeTimers timers;
   FakeProcesses processes;
   FakeMeasurer measurer;
+  FakeHoverBands bands;
   FakeOverlay* overlay = nullptr;
   int overlaysBuilt = 0;
 
   std::shared_ptr<AppDelegate> make() {
     return AppDelegate::create(PlatformServices{
-        pasteboard, defaults, displays, monitors, timers, processes, measurer,
+        clipboard, defaults, displays, monitors, timers, processes, measurer, bands,
         [this](const OverlaySetup& setup) {
           auto o = std::make_unique<FakeOverlay>(setup);
           overlay = o.get();
@@ -233,12 +253,26 @@ struct Rig {
   }
   std::shared_ptr<AppDelegate> launch() {
     auto d = make();
-    d->applicationDidFinishLaunching();
+    d->launch();
     return d;
   }
-  // Pointer in the hover region of the single display.
-  void pointAtNotch() { displays.pointer = Point{960, 1080}; }
-  void pointAway() { displays.pointer = Point{100, 100}; }
+  // The pointer enters the band of the single display, moves to `p` over
+  // the panel or leaves everything, as the window system reports it.
+  void pointAtNotch() { enterBand({960, 1080}); }
+  void enterBand(Point p) {
+    displays.pointer = p;
+    bands.pointer({PointerEvent::Kind::entered, p});
+  }
+  void moveOverPanel(Point p) {
+    displays.pointer = p;
+    overlay->pointer({PointerEvent::Kind::moved, p});
+  }
+  void pointAway() {
+    displays.pointer = Point{100, 100};
+    bands.pointer({PointerEvent::Kind::left, {}});
+    if (overlay->pointer) overlay->pointer({PointerEvent::Kind::left, {}});
+    timers.settle();
+  }
 };
 
 }  // namespace tuckshelf::fakes

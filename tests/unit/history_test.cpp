@@ -35,7 +35,7 @@ TEST(History, RecordMovesToFrontCapsAndStores) {
            {{"b", "a", "c", "a"}, "a", {"a", "b", "c", "a"}},
            {{"x", composed}, decomposed, {decomposed, "x"}}}) {
     Rig rig;
-    rig.defaults.values[kHistoryDefaultsKey] = c.stored;
+    rig.defaults.values[kHistoryKey] = c.stored;
     auto d = rig.make();
     d->loadStoredHistory();
     EXPECT_EQ(entries(d->history()), c.stored);
@@ -70,14 +70,14 @@ TEST(History, ImagesStayInMemoryOnly) {
 
 TEST(History, LoadTakesStoredStringsAsTheyAreOrNothing) {
   Rig rig;
-  rig.defaults.values[kHistoryDefaultsKey] = {"", "  padded\n", "dup", "dup"};
+  rig.defaults.values[kHistoryKey] = {"", "  padded\n", "dup", "dup"};
   auto d = rig.make();
   d->loadStoredHistory();
   EXPECT_EQ(entries(d->history()), (QStringList{"", "  padded\n", "dup", "dup"}));
   EXPECT_EQ(d->history()[0].key, QStringLiteral("t:"));
   EXPECT_EQ(rig.defaults.writes, 0);
 
-  rig.defaults.malformed[kHistoryDefaultsKey] = true;
+  rig.defaults.malformed[kHistoryKey] = true;
   d->loadStoredHistory();
   EXPECT_TRUE(d->history().empty());
 }

@@ -17,7 +17,7 @@ struct Hover : testing::Test {
   std::shared_ptr<AppDelegate> d;
 
   void launchWith(std::optional<QString> copied) {
-    if (copied) rig.pasteboard.copyText(*copied);
+    if (copied) rig.clipboard.copyText(*copied);
     d = rig.launch();
   }
   void moveTo(Point p) {
@@ -110,12 +110,12 @@ TEST_F(Hover, CopyWhileOpenCollapsesThenTheSameTickDecides) {
   launchWith(QStringLiteral("first"));
   moveTo({960, 1080});
   moveTo({960, 1020});  // down over the row
-  rig.pasteboard.copyText(QStringLiteral("second"));
+  rig.clipboard.copyText(QStringLiteral("second"));
   rig.timers.fire();
   expectResting(true);
 
   rig.displays.pointer = {960, 1080};  // no mouse event before the tick
-  rig.pasteboard.copyText(QStringLiteral("third"));
+  rig.clipboard.copyText(QStringLiteral("third"));
   rig.timers.fire();
   expectOpen(true);
   ASSERT_EQ(rig.overlay->rows.size(), 3u);

@@ -18,9 +18,9 @@ struct List : testing::Test {
   fakes::Rig rig;
   std::shared_ptr<AppDelegate> d;
 
-  // Launches with `stored` as the history and what the pasteboard holds.
+  // Launches with `stored` as the history and what the clipboard holds.
   void start(const QStringList& stored) {
-    rig.defaults.values[kHistoryDefaultsKey] = stored;
+    rig.defaults.values[kHistoryKey] = stored;
     d = rig.launch();
   }
   // Into the region, then down onto the list.
@@ -45,7 +45,7 @@ TEST_F(List, WidthSpreadsTheNewestTextOverTwoLines) {
   for (auto [length, w] : {std::pair{100, 220.0}, {375, 220.0}, {376, 220.0}, {500, 282.0},
                            {501, 283.0}, {1254, 659.0}, {1255, 660.0}, {1256, 660.0},
                            {1400, 660.0}}) {
-    rig.pasteboard.copyText(QString(length, u'x'));
+    rig.clipboard.copyText(QString(length, u'x'));
     start({QString(5000, u'y')});  // older entries play no part
     open();
     EXPECT_EQ(width(), w) << length;
@@ -81,7 +81,7 @@ TEST_F(List, LeadRowGrowsWithItsWrappedTextUpToTheCap) {
   // At W 660 the text wraps at 628: 104 characters a line, 15 points a line.
   for (auto [length, lead] : {std::pair{400, 70.0}, {21 * 104, 325.0}, {21 * 104 + 1, 330.0},
                               {1 << 20, 330.0}}) {
-    rig.pasteboard.copyText(QString(length, u'x'));
+    rig.clipboard.copyText(QString(length, u'x'));
     start({"older"});
     rig.measurer.measuredChars = 0;
     open();
@@ -130,13 +130,13 @@ TEST(ListSizing, BoundedMeasurementGivesTheFullResult) {
 TEST_F(List, SelectPutsTheEntryBackAndMovesItToTheFront) {
   for (auto [index, after] : {std::pair{2, QStringList{"c", "e", "d", "b", "a"}},
                               {0, QStringList{"e", "d", "c", "b", "a"}}}) {
-    rig.pasteboard.copyNothing();
+    rig.clipboard.copyNothing();
     start({"e", "d", "c", "b", "a"});
     ASSERT_FALSE(d->unpasted());
     open();
     rig.overlay->clickRow(std::size_t(index));
-    EXPECT_EQ(rig.pasteboard.text, after.front());
-    EXPECT_EQ(d->lastChangeCount(), rig.pasteboard.count);
+    EXPECT_EQ(rig.clipboard.txt, after.front());
+    EXPECT_EQ(d->lastChangeCount(), rig.clipboard.count);
     EXPECT_EQ(history(), after);
     EXPECT_EQ(rig.defaults.stored(), after);
     EXPECT_TRUE(d->unpasted());
@@ -154,7 +154,7 @@ TEST_F(List, ImageEntriesShowAPlaceholderAndSelectWritesTheImage) {
   QImage img(400, 300, QImage::Format_RGB32);
   img.fill(Qt::blue);
   const auto picture = ClipImage::fromImage(img);
-  rig.pasteboard.copyImage(picture);
+  rig.clipboard.copyImage(picture);
   start({QString(3000, u'x')});
   open();
   EXPECT_EQ(displayText(rows().at(0).item), QStringLiteral("\U0001F5BC  Image"));
@@ -162,14 +162,14 @@ TEST_F(List, ImageEntriesShowAPlaceholderAndSelectWritesTheImage) {
   EXPECT_EQ(rows()[0].height, 30);
 
   rig.overlay->clickRow(0);
-  EXPECT_EQ(rig.pasteboard.img, picture);
-  EXPECT_FALSE(rig.pasteboard.text);
+  EXPECT_EQ(rig.clipboard.img, picture);
+  EXPECT_FALSE(rig.clipboard.txt);
 
   d->record(ClipItem(QStringLiteral("both"), picture));  // never captured, but possible
   open();
   rig.overlay->clickRow(0);
-  EXPECT_EQ(rig.pasteboard.text, QStringLiteral("both"));
-  EXPECT_FALSE(rig.pasteboard.img);
+  EXPECT_EQ(rig.clipboard.txt, QStringLiteral("both"));
+  EXPECT_FALSE(rig.clipboard.img);
 }
 
 TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntries) {
@@ -178,7 +178,7 @@ TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntries) {
   open();
   const auto staleSelect = rows().at(2).onSelect;
   const auto staleDelete = rows().at(2).onDelete;
-  const std::int64_t count = rig.pasteboard.count;
+  const std::int64_t count = rig.clipboard.count;
 
   rig.overlay->clickRemove(0);
   EXPECT_EQ(d->mode(), Mode::expanded);
@@ -192,7 +192,7 @@ TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntries) {
   const int writes = rig.defaults.writes;
   staleSelect();
   staleDelete();
-  EXPECT_EQ(rig.pasteboard.count, count);
+  EXPECT_EQ(rig.clipboard.count, count);
   EXPECT_EQ(rig.defaults.writes, writes);
   EXPECT_EQ(history(), (QStringList{longer, "c"}));
   EXPECT_EQ(d->mode(), Mode::expanded);
@@ -202,17 +202,17 @@ TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntries) {
 }
 
 TEST_F(List, DeletingTheLastEntryRestsAndStoresNothing) {
-  rig.pasteboard.copyText(QStringLiteral("only"));
+  rig.clipboard.copyText(QStringLiteral("only"));
   start({});
   open();
   const std::int64_t seen = d->lastChangeCount();
   rig.overlay->clickRemove(0);
-  ASSERT_TRUE(rig.defaults.values.count(kHistoryDefaultsKey));
+  ASSERT_TRUE(rig.defaults.values.count(kHistoryKey));
   EXPECT_EQ(rig.defaults.stored(), QStringList{});
   EXPECT_EQ(d->mode(), Mode::normal);
   EXPECT_EQ(rig.overlay->currentFrame, kResting);
   // Still on the clipboard, and not taken up again.
-  EXPECT_EQ(rig.pasteboard.text, QStringLiteral("only"));
+  EXPECT_EQ(rig.clipboard.txt, QStringLiteral("only"));
   EXPECT_EQ(d->lastChangeCount(), seen);
   EXPECT_TRUE(d->unpasted());
   rig.timers.fire();

@@ -8,11 +8,11 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-#include "app/hover_view.h"
-#include "app/hover_view_dot.h"
-#include "app/hover_view_label.h"
-#include "app/hover_view_shape.h"
-#include "listview/row_view.h"
+#include "widgets/hover_view.h"
+#include "widgets/hover_view_dot.h"
+#include "widgets/hover_view_label.h"
+#include "widgets/hover_view_shape.h"
+#include "widgets/row_view.h"
 
 namespace tuckshelf {
 namespace {

@@ -7,9 +7,10 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-#include "app/hover_view.h"
-#include "app/overlay_panel.h"
-#include "listview/row_view.h"
+#include "widgets/hover_view.h"
+#include "widgets/overlay_panel.h"
+#include "widgets/row_view.h"
+#include "platform/x11/x11_window_shaper.h"
 
 namespace tuckshelf {
 namespace {
@@ -24,6 +25,10 @@ bool waitUntil(const std::function<bool()>& done, int deadlineMs = 5000) {
   return true;
 }
 
+// X's shapes where Qt runs on X11; on Qt's offscreen platform it falls
+// back to Qt's own mask.
+X11WindowShaper shaper;
+
 OverlaySetup testSetup() {
   OverlaySetup setup;
   setup.frame = {-500, -500, 40, 30};
@@ -32,7 +37,7 @@ OverlaySetup testSetup() {
 }
 
 TEST(OverlayPanel, IsBuiltHiddenAsANonActivatingToolWindow) {
-  OverlayPanel panel(testSetup());
+  OverlayPanel panel(testSetup(), shaper);
   EXPECT_FALSE(panel.isVisible());
   const Qt::WindowFlags flags = panel.window()->windowFlags();
   for (Qt::WindowType flag : {Qt::Tool, Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint,
@@ -42,22 +47,22 @@ TEST(OverlayPanel, IsBuiltHiddenAsANonActivatingToolWindow) {
   EXPECT_TRUE(panel.window()->testAttribute(Qt::WA_ShowWithoutActivating));
   EXPECT_EQ(panel.frame(), (Rect{-500, -500, 40, 30}));
 
-  panel.orderFrontRegardless();
+  panel.raise();
   EXPECT_TRUE(panel.isVisible());
-  panel.orderFrontRegardless();
+  panel.raise();
   EXPECT_TRUE(panel.isVisible());
   EXPECT_EQ(panel.window()->windowFlags(), flags);
 }
 
 TEST(OverlayPanel, ContentFillsTheWindow) {
-  OverlayPanel panel(testSetup());
-  panel.orderFrontRegardless();
+  OverlayPanel panel(testSetup(), shaper);
+  panel.raise();
   panel.setFrame({10, 10, 320, 240}, false);
   EXPECT_EQ(panel.hoverView()->geometry(), QRect(0, 0, 320, 240));
 }
 
 TEST(OverlayPanel, FrameRoundTripsWithoutAnimation) {
-  OverlayPanel panel(testSetup());
+  OverlayPanel panel(testSetup(), shaper);
   for (const Rect& frame : {Rect{100, 200, 300, 150}, Rect{0, 0, 1, 1}, Rect{-40, 900, 220, 30}}) {
     panel.setFrame(frame, false);
     EXPECT_EQ(panel.frame(), frame);
@@ -65,8 +70,8 @@ TEST(OverlayPanel, FrameRoundTripsWithoutAnimation) {
 }
 
 TEST(OverlayPanel, AnimatedFrameReachesItsTargetAndAJumpStopsIt) {
-  OverlayPanel panel(testSetup());
-  panel.orderFrontRegardless();
+  OverlayPanel panel(testSetup(), shaper);
+  panel.raise();
   panel.setFrame({100, 500, 220, 30}, false);
   const Rect open{100, 300, 240, 230};
   panel.setFrame(open, true);
@@ -89,9 +94,9 @@ TEST(OverlayPanel, AnimatedFrameReachesItsTargetAndAJumpStopsIt) {
 }
 
 TEST(OverlayPanel, ARowSelectingCanRebuildThePanelsRows) {
-  auto panel = makeOverlayPanel(testSetup());
+  auto panel = overlayPanelFactory(shaper)(testSetup());
   auto* concrete = static_cast<OverlayPanel*>(panel.get());
-  panel->orderFrontRegardless();
+  panel->raise();
   panel->setFrame({0, 0, 260, 200}, false);
   panel->setStackHidden(false);
 

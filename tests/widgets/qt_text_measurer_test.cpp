@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QTextLayout>
 
-#include "listview/qt_text_measurer.h"
+#include "platform/qt/qt_text_measurer.h"
 
 namespace tuckshelf {
 namespace {

@@ -9,9 +9,9 @@
 #include <QMouseEvent>
 
 #include "history/clip_image.h"
-#include "listview/qt_text_measurer.h"
-#include "listview/row_view.h"
-#include "listview/row_view_label.h"
+#include "platform/qt/qt_text_measurer.h"
+#include "widgets/row_view.h"
+#include "widgets/row_view_label.h"
 
 namespace tuckshelf {
 namespace {

@@ -1,0 +1,189 @@
+#include "platform/x11/x11_clipboard.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "platform/x11/x11_selection_image.h"
+
+namespace tuckshelf {
+namespace {
+
+// The server answers at once unless it is gone; this only bounds a write.
+constexpr std::chrono::milliseconds kServerTimeLimit{200};
+
+}  // namespace
+
+X11Clipboard::X11Clipboard(X11SelectionLimits limits, const QByteArray& displayName)
+    : limits_(limits), connection_(displayName) {
+  allowImagesUpTo(limits_.maxImagePixels);
+  if (!connection_.isValid()) return;
+  xcb_connection_t* c = connection_.get();
+  atoms_ = X11SelectionAtoms::intern(c);
+  owner_ = std::make_unique<X11SelectionOwner>(connection_, atoms_);
+  connection_.onEvent = [this](const xcb_generic_event_t& event) { handleEvent(event); };
+
+  // Listen first, then look: a change in between is then not missed.
+  if (connection_.xfixesFirstEvent() != 0) {
+    xcb_xfixes_select_selection_input(c, connection_.window(), atoms_.clipboard,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+  }
+  XcbPtr<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboard), nullptr));
+  if (owner && owner->owner != XCB_WINDOW_NONE) startFetch(XCB_CURRENT_TIME, Initial::Yes);
+  connection_.flushSoon();
+}
+
+X11Clipboard::~X11Clipboard() {
+  // Fetches use the connection; they go before it does.
+  fetch_.reset();
+  retired_.clear();
+  owner_.reset();
+}
+
+bool X11Clipboard::waitForInitialContents(int ms) {
+  if (fetch_) {
+    QEventLoop loop;
+    initialWait_ = &loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    initialWait_ = nullptr;
+  }
+  if (fetchingInitialContents_) initialWaitGaveUp_ = true;
+  return !fetch_;
+}
+
+std::int64_t X11Clipboard::generation() { return generation_; }
+
+std::optional<QString> X11Clipboard::text() { return contents_.text; }
+
+std::shared_ptr<const ClipImage> X11Clipboard::image() { return contents_.image; }
+
+void X11Clipboard::clear() { publish({}, {}); }
+
+void X11Clipboard::setText(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  publish({text, nullptr}, {{atoms_.utf8String, atoms_.utf8String, utf8},
+                            {atoms_.textPlainUtf8, atoms_.textPlainUtf8, utf8},
+                            {atoms_.textPlain, atoms_.textPlain, utf8},
+                            {XCB_ATOM_STRING, XCB_ATOM_STRING, text.toLatin1()},
+                            {atoms_.text, atoms_.utf8String, utf8}});
+}
+
+void X11Clipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
+  if (!image) return clear();
+  std::vector<X11SelectionOwner::Offer> offers;
+  const QByteArray& encoded = image->encoded();
+  const QByteArray mimeType = image->mimeType().toUtf8();
+  if (!encoded.isEmpty() && owner_) {
+    if (!isPng(encoded) && mimeType.startsWith("image/") && mimeType != "image/png") {
+      const xcb_atom_t target = internAtom(connection_.get(), mimeType);
+      if (target != XCB_ATOM_NONE) offers.push_back({target, target, encoded});
+    }
+    // Most programs paste only PNG; converted once here, not at each paste.
+    const QByteArray png = pngBytesOf(*image);
+    if (!png.isEmpty()) offers.push_back({atoms_.imagePng, atoms_.imagePng, png});
+  }
+  publish({std::nullopt, image}, std::move(offers));
+}
+
+void X11Clipboard::publish(X11SelectionContents contents,
+                            std::vector<X11SelectionOwner::Offer> offers) {
+  settleNow(std::move(contents));  // newer than any change being read
+  if (!owner_ || !connection_.isValid()) return;
+  if (!owner_->own(std::move(offers), connection_.serverTime(kServerTimeLimit))) {
+    // Another program took CLIPBOARD in the same instant; its notice came
+    // before the write and was passed over, so read its contents now.
+    startFetch(XCB_CURRENT_TIME);
+  }
+}
+
+void X11Clipboard::handleEvent(const xcb_generic_event_t& event) {
+  const std::uint8_t type = event.response_type & 0x7f;
+  if (connection_.xfixesFirstEvent() != 0 &&
+      type == connection_.xfixesFirstEvent() + XCB_XFIXES_SELECTION_NOTIFY)
+    return handleOwnerChange(reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(event));
+  switch (type) {
+    case XCB_SELECTION_NOTIFY: {
+      const auto& notify = reinterpret_cast<const xcb_selection_notify_event_t&>(event);
+      if (fetch_ && notify.requestor == fetch_->window()) fetch_->handleSelectionNotify(notify);
+      return;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+      const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+      if (fetch_ && notify.window == fetch_->window())
+        fetch_->handlePropertyNotify(notify);
+      else
+        owner_->handlePropertyNotify(notify);
+      return;
+    }
+    case XCB_SELECTION_REQUEST:
+      return owner_->handleSelectionRequest(
+          reinterpret_cast<const xcb_selection_request_event_t&>(event));
+    case XCB_SELECTION_CLEAR: {
+      const auto& clear = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
+      if (clear.selection == atoms_.clipboard && !predatesOurWrite(event)) owner_->disown();
+      return;
+    }
+    case 0: {  // an error, such as a requestor window gone before its reply
+      const auto& error = reinterpret_cast<const xcb_generic_error_t&>(event);
+      qCDebug(lcClipboard) << "X error" << error.error_code << "for request" << error.major_code
+                           << error.minor_code;
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+bool X11Clipboard::predatesOurWrite(const xcb_generic_event_t& event) const {
+  return owner_->ownSequence() != 0 && isEarlier(event.full_sequence, owner_->ownSequence());
+}
+
+void X11Clipboard::handleOwnerChange(const xcb_xfixes_selection_notify_event_t& event) {
+  if (event.selection != atoms_.clipboard) return;
+  // This program's own write: its contents are known and already counted.
+  if (event.owner == connection_.window()) return;
+  // Replaced by a later write of ours before we got to it.
+  if (predatesOurWrite(reinterpret_cast<const xcb_generic_event_t&>(event))) return;
+  owner_->disown();
+  // The owner quit or its window went, and the contents with them. (Such
+  // notices still name the old owner.)
+  if (event.owner == XCB_WINDOW_NONE ||
+      event.subtype != XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER) {
+    settleNow({});
+    return;
+  }
+  startFetch(event.timestamp);
+}
+
+void X11Clipboard::startFetch(xcb_timestamp_t time, Initial initial) {
+  fetch_.reset();  // the latest change wins
+  fetchingInitialContents_ = initial == Initial::Yes;
+  fetch_ = std::make_unique<X11SelectionFetch>(
+      connection_, atoms_, limits_, time,
+      [this](X11SelectionContents contents) { onFetchSettled(std::move(contents)); });
+}
+
+void X11Clipboard::onFetchSettled(X11SelectionContents contents) {
+  retired_.push_back(std::move(fetch_));
+  QMetaObject::invokeMethod(
+      &connection_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+  // What was there at construction keeps the starting generation, unless
+  // the launch already gave up waiting for it.
+  const bool sameGeneration = fetchingInitialContents_ && !initialWaitGaveUp_;
+  contents_ = std::move(contents);
+  if (!sameGeneration) ++generation_;
+  fetchingInitialContents_ = false;
+  if (initialWait_) initialWait_->quit();
+}
+
+void X11Clipboard::settleNow(X11SelectionContents contents) {
+  fetch_.reset();
+  fetchingInitialContents_ = false;
+  contents_ = std::move(contents);
+  ++generation_;
+}
+
+}  // namespace tuckshelf

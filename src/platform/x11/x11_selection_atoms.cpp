@@ -1,0 +1,76 @@
+#include "platform/x11/x11_selection_atoms.h"
+
+#include <QImageReader>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace tuckshelf {
+namespace {
+
+// Lossless formats first: a copy from one of them keeps every pixel.
+constexpr const char* kPreferredImageTypes[] = {"image/png",  "image/bmp",  "image/tiff",
+                                                "image/webp", "image/jpeg", "image/gif"};
+
+std::vector<QByteArray> imageMimeTypesBestFirst() {
+  const QList<QByteArray> supported = QImageReader::supportedMimeTypes();
+  std::vector<QByteArray> ordered;
+  for (const char* type : kPreferredImageTypes)
+    if (supported.contains(type)) ordered.emplace_back(type);
+  for (const QByteArray& type : supported)
+    if (type.startsWith("image/") &&
+        std::find(ordered.begin(), ordered.end(), type) == ordered.end())
+      ordered.push_back(type);
+  return ordered;
+}
+
+}  // namespace
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name) {
+  const auto cookie = xcb_intern_atom(connection, false, name.size(), name.constData());
+  std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+      xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+  return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
+  X11SelectionAtoms atoms;
+  const std::vector<QByteArray> imageTypes = imageMimeTypesBestFirst();
+
+  // Every request first, then every reply: one round trip in all.
+  std::vector<std::pair<xcb_atom_t*, xcb_intern_atom_cookie_t>> pending;
+  auto request = [&](xcb_atom_t* into, const char* name) {
+    pending.emplace_back(into, xcb_intern_atom(connection, false, qstrlen(name), name));
+  };
+  request(&atoms.clipboard, "CLIPBOARD");
+  request(&atoms.targets, "TARGETS");
+  request(&atoms.multiple, "MULTIPLE");
+  request(&atoms.timestamp, "TIMESTAMP");
+  request(&atoms.incr, "INCR");
+  request(&atoms.atomPair, "ATOM_PAIR");
+  request(&atoms.utf8String, "UTF8_STRING");
+  request(&atoms.textPlainUtf8, "text/plain;charset=utf-8");
+  request(&atoms.textPlain, "text/plain");
+  request(&atoms.text, "TEXT");
+  request(&atoms.compoundText, "COMPOUND_TEXT");
+  request(&atoms.passwordManagerHint, "x-kde-passwordManagerHint");
+  request(&atoms.imagePng, "image/png");
+  request(&atoms.replyProperty, "TUCKSHELF_SELECTION");
+  atoms.imageTargets.resize(imageTypes.size());
+  for (size_t i = 0; i < imageTypes.size(); ++i) {
+    atoms.imageTargets[i].mimeType = imageTypes[i];
+    request(&atoms.imageTargets[i].atom, imageTypes[i].constData());
+  }
+
+  for (auto& [into, cookie] : pending) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+    *into = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+  }
+  std::erase_if(atoms.imageTargets, [](const ImageTarget& t) { return t.atom == XCB_ATOM_NONE; });
+  atoms.textTargets = {atoms.utf8String, atoms.textPlainUtf8, XCB_ATOM_STRING, atoms.text,
+                       atoms.textPlain};
+  return atoms;
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,118 @@
+#include "platform/x11/x11_selection_connection.h"
+
+#include <poll.h>
+#include <xcb/xfixes.h>
+
+#include <QDeadlineTimer>
+#include <QSocketNotifier>
+#include <cstdlib>
+
+#include "platform/x11/x11_selection_atoms.h"
+
+namespace tuckshelf {
+
+Q_LOGGING_CATEGORY(lcClipboard, "tuckshelf.clipboard", QtWarningMsg)
+
+void XcbFree::operator()(void* p) const { std::free(p); }
+
+X11SelectionConnection::X11SelectionConnection(const QByteArray& displayName) {
+  connection_ = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), nullptr);
+  if (xcb_connection_has_error(connection_)) {
+    qCWarning(lcClipboard) << "cannot connect to the X server; the clipboard stays empty";
+    return;
+  }
+  window_ = createWindow();
+  timestampProperty_ = internAtom(connection_, "TUCKSHELF_TIMESTAMP");
+  setUpXfixes();
+
+  notifier_ =
+      new QSocketNotifier(xcb_get_file_descriptor(connection_), QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
+  flushSoon();
+}
+
+X11SelectionConnection::~X11SelectionConnection() {
+  held_.clear();
+  xcb_disconnect(connection_);  // accepts a connection in error
+}
+
+bool X11SelectionConnection::isValid() const { return !xcb_connection_has_error(connection_); }
+
+void X11SelectionConnection::setUpXfixes() {
+  const xcb_query_extension_reply_t* extension =
+      xcb_get_extension_data(connection_, &xcb_xfixes_id);
+  if (!extension || !extension->present) {
+    qCWarning(lcClipboard) << "the X server lacks XFixes; clipboard changes go unnoticed";
+    return;
+  }
+  // XFixes answers nothing until the client has stated its version.
+  XcbPtr<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+      connection_, xcb_xfixes_query_version(connection_, 1, 0), nullptr));
+  if (version) xfixesFirstEvent_ = extension->first_event;
+}
+
+xcb_window_t X11SelectionConnection::createWindow() {
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+  const xcb_window_t window = xcb_generate_id(connection_);
+  const std::uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen->root, -10, -10, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                    XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+  return window;
+}
+
+void X11SelectionConnection::flushSoon() {
+  xcb_flush(connection_);
+  if (drainQueued_) return;
+  drainQueued_ = true;
+  QMetaObject::invokeMethod(this, &X11SelectionConnection::drain, Qt::QueuedConnection);
+}
+
+void X11SelectionConnection::drain() {
+  drainQueued_ = false;
+  for (;;) {
+    XcbPtr<xcb_generic_event_t> event;
+    if (!held_.empty()) {
+      event = std::move(held_.front());
+      held_.pop_front();
+    } else {
+      event.reset(xcb_poll_for_event(connection_));
+    }
+    if (!event) break;
+    if (onEvent) onEvent(*event);
+  }
+  xcb_flush(connection_);
+  if (!isValid() && !reportedBroken_) {
+    reportedBroken_ = true;
+    notifier_->setEnabled(false);
+    qCWarning(lcClipboard) << "lost the connection to the X server";
+  }
+}
+
+xcb_timestamp_t X11SelectionConnection::serverTime(std::chrono::milliseconds limit) {
+  if (!isValid()) return XCB_CURRENT_TIME;
+  xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timestampProperty_,
+                      XCB_ATOM_STRING, 8, 0, nullptr);
+  xcb_flush(connection_);
+  const QDeadlineTimer deadline(limit);
+  for (;;) {
+    while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+      if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(*event);
+        if (notify.window == window_ && notify.atom == timestampProperty_) {
+          if (!held_.empty()) flushSoon();
+          return notify.time;
+        }
+      }
+      held_.push_back(std::move(event));
+    }
+    if (!isValid() || deadline.hasExpired()) break;
+    pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
+    ::poll(&fd, 1, int(deadline.remainingTime()));
+  }
+  if (!held_.empty()) flushSoon();
+  qCWarning(lcClipboard) << "the X server did not report its time";
+  return XCB_CURRENT_TIME;
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "history/clip_image.h"
+#include "platform/x11/x11_selection_transfer.h"
+
+namespace tuckshelf {
+
+class X11SelectionConnection;
+struct X11SelectionAtoms;
+
+// What one generation of the clipboard held, as far as this program reads it.
+struct X11SelectionContents {
+  std::optional<QString> text;
+  std::shared_ptr<const ClipImage> image;
+};
+
+struct X11SelectionLimits {
+  // Longest wait for any one answer of the owner.
+  std::chrono::milliseconds stepTimeout{1000};
+  // Longest time for all requests of one change together.
+  std::chrono::milliseconds changeTimeout{15000};
+  // Largest transfer of one target; anything larger reads as nothing.
+  qsizetype maxTransferBytes = qsizetype(256) << 20;
+  // Largest picture, judged from its header before decoding.
+  qint64 maxImagePixels = 100'000'000;
+};
+
+// Reads the contents of one clipboard change: the owner's targets, the
+// password manager's hint if offered, then the best text and, when there is
+// no usable text, the best picture, decoded on a worker thread. Settles
+// once, with nothing when the owner fails to answer in time or the
+// contents are secret or too large.
+class X11SelectionFetch : public QObject {
+  Q_OBJECT
+ public:
+  X11SelectionFetch(X11SelectionConnection& connection, const X11SelectionAtoms& atoms,
+                    const X11SelectionLimits& limits, xcb_timestamp_t time,
+                    std::function<void(X11SelectionContents)> onSettled);
+  // Abandons whatever is still under way.
+  ~X11SelectionFetch() override;
+
+  xcb_window_t window() const { return window_; }
+  void handleSelectionNotify(const xcb_selection_notify_event_t& event);
+  void handlePropertyNotify(const xcb_property_notify_event_t& event);
+
+ private:
+  enum class Step { Targets, Hint, Text, Image, Decoding, Settled };
+
+  void request(Step step, xcb_atom_t target);
+  void onTransferDone(X11SelectionTransfer::Result result);
+  void onTargets(const X11SelectionTransfer::Result& result);
+  void onHint(const X11SelectionTransfer::Result& result);
+  void onText(X11SelectionTransfer::Result result);
+  void onImage(X11SelectionTransfer::Result result);
+  void requestNextText();
+  void requestNextImage();
+  void decode(QByteArray encoded);
+  void settle(X11SelectionContents contents);
+
+  X11SelectionConnection& connection_;
+  const X11SelectionAtoms& atoms_;
+  const X11SelectionLimits limits_;
+  xcb_timestamp_t time_;
+  std::function<void(X11SelectionContents)> onSettled_;
+  xcb_window_t window_;
+  X11SelectionTransfer transfer_;
+  QTimer changeTimer_;
+  QFutureWatcher<std::shared_ptr<const ClipImage>> decoding_;
+  Step step_ = Step::Targets;
+  std::vector<xcb_atom_t> textCandidates_;   // offered, best first
+  std::vector<xcb_atom_t> imageCandidates_;  // offered, best first
+  std::optional<QString> text_;
+};
+
+}  // namespace tuckshelf

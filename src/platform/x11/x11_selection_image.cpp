@@ -1,0 +1,45 @@
+#include "platform/x11/x11_selection_image.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+
+namespace tuckshelf {
+
+void allowImagesUpTo(qint64 maxPixels) {
+  const qint64 megabytes = (maxPixels * 4 + (1 << 20) - 1) >> 20;
+  const int current = QImageReader::allocationLimit();
+  if (current != 0 && current < megabytes) QImageReader::setAllocationLimit(int(megabytes));
+}
+
+bool isPng(const QByteArray& bytes) { return bytes.startsWith("\x89PNG\r\n\x1a\n"); }
+
+std::shared_ptr<const ClipImage> decodeClipboardImage(const QByteArray& encoded, qint64 maxPixels) {
+  QByteArray copy = encoded;  // QBuffer wants a mutable array; this only shares it
+  QBuffer buffer(&copy);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);  // the format is sniffed from the bytes
+  reader.setAutoTransform(true);
+  const QSize size = reader.size();
+  const auto tooLarge = [maxPixels](QSize s) { return qint64(s.width()) * s.height() > maxPixels; };
+  // Refused before any pixel memory is taken.
+  if (size.isValid() && tooLarge(size)) return nullptr;
+  const bool png = reader.format() == "png";
+  const QImage decoded = reader.read();
+  if (decoded.isNull() || tooLarge(decoded.size())) return nullptr;
+  if (png) return ClipImage::fromImage(decoded, encoded, QStringLiteral("image/png"));
+  return ClipImage::fromImage(decoded);  // kept as PNG
+}
+
+QByteArray pngBytesOf(const ClipImage& image) {
+  if (isPng(image.encoded())) return image.encoded();
+  const QImage decoded = QImage::fromData(image.encoded());
+  if (decoded.isNull()) return {};
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  decoded.save(&buffer, "PNG");
+  return png;
+}
+
+}  // namespace tuckshelf

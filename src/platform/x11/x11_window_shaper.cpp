@@ -1,0 +1,72 @@
+#include "platform/x11/x11_window_shaper.h"
+
+#include <vector>
+
+#include <QGuiApplication>
+#include <QRegion>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+namespace tuckshelf {
+namespace {
+
+xcb_connection_t* qtConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+// The shape requests need the extension; Xvfb and every desktop server
+// have it, but a missing one must not turn into protocol errors.
+xcb_connection_t* shapeConnection() {
+  xcb_connection_t* c = qtConnection();
+  if (!c) return nullptr;
+  const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
+  return shape && shape->present ? c : nullptr;
+}
+
+xcb_window_t windowId(QWidget& window) { return xcb_window_t(window.winId()); }
+
+}  // namespace
+
+void X11WindowShaper::prepare(QWidget& window) {
+  xcb_connection_t* c = qtConnection();
+  if (!c) return fallback_.prepare(window);
+  const QByteArray value = QByteArrayLiteral("tuckshelf\0tuckshelf\0");
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, windowId(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                      uint32_t(value.size()), value.constData());
+  xcb_flush(c);
+}
+
+void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
+  xcb_connection_t* c = shapeConnection();
+  if (!c) return fallback_.setBoundingShape(window, shape);
+  std::vector<xcb_rectangle_t> rects;
+  for (const QRect& r : shape)
+    rects.push_back({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+  // Zero rectangles is a legal, empty shape: mapped, yet nothing shows.
+  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, windowId(window),
+                       0, 0, uint32_t(rects.size()), rects.data());
+  xcb_flush(c);
+}
+
+void X11WindowShaper::setClickThrough(QWidget& window, bool on) {
+  xcb_connection_t* c = shapeConnection();
+  if (!c) return fallback_.setClickThrough(window, on);
+  const xcb_window_t id = windowId(window);
+  if (on) {
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, 0, nullptr);
+  } else {
+    // No input shape of its own: input follows the bounding shape, through
+    // every later resize and reshape.
+    xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+  }
+  xcb_flush(c);
+}
+
+void X11WindowShaper::flush() {
+  if (xcb_connection_t* c = qtConnection()) xcb_flush(c);
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/qt/qt_window_shaper.h"
+#include "platform/window_shaper.h"
+
+namespace tuckshelf {
+
+// The panel's shapes straight through the X Shape extension on Qt's own
+// connection: an empty bounding shape (a window that shows nothing but
+// stays mapped) and an input shape that follows the bounding one through
+// resizes, neither of which Qt's mask gives. Without the extension, Qt's
+// own mask and input flag stand in.
+class X11WindowShaper : public WindowShaper {
+ public:
+  // Also sets WM_CLASS, both parts "tuckshelf" whatever the executable is called.
+  void prepare(QWidget& window) override;
+  void setBoundingShape(QWidget& window, const QRegion& shape) override;
+  void setClickThrough(QWidget& window, bool on) override;
+  // Under Debian's glib event loop Qt can leave requests unsent until
+  // other traffic comes along.
+  void flush() override;
+
+ private:
+  QtWindowShaper fallback_;
+};
+
+}  // namespace tuckshelf

@@ -1,0 +1,173 @@
+#include "widgets/overlay_panel.h"
+
+#include <QEasingCurve>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QWindow>
+#include <QPropertyAnimation>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "widgets/hover_view.h"
+#include "platform/qt/qt_coordinates.h"
+
+namespace tuckshelf {
+namespace {
+
+constexpr int kFrameAnimationMs = 180;
+
+// Ease-in-ease-out: the cubic Bézier (0.42, 0) (0.58, 1).
+QEasingCurve easeInEaseOut() {
+  QEasingCurve curve(QEasingCurve::BezierSpline);
+  curve.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
+  return curve;
+}
+
+}  // namespace
+
+// Reports the window's own pointer crossings and motion, before Qt hands
+// them to the widget underneath, and shapes the window again once it is
+// on screen: some compositors (GNOME's under Xwayland) ignore an input
+// shape set while the window was being mapped.
+class OverlayPanel::WindowEvents : public QObject {
+ public:
+  explicit WindowEvents(OverlayPanel& panel) : panel_(panel) {}
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Enter:
+        report(PointerEvent::Kind::entered, static_cast<QEnterEvent*>(event)->globalPosition());
+        break;
+      case QEvent::MouseMove:
+        report(PointerEvent::Kind::moved, static_cast<QMouseEvent*>(event)->globalPosition());
+        break;
+      case QEvent::Leave:
+        report(PointerEvent::Kind::left, {});
+        break;
+      case QEvent::Expose:
+        if (panel_.window_->windowHandle()->isExposed() && !exposed_) panel_.applyShapes();
+        exposed_ = panel_.window_->windowHandle()->isExposed();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void report(PointerEvent::Kind kind, QPointF global) {
+    // Held by value: the handler may replace itself.
+    if (const PointerHandler handler = panel_.pointerHandler_)
+      handler(PointerEvent{kind, pointToGlobalYUp(global.toPoint())});
+  }
+
+  OverlayPanel& panel_;
+  bool exposed_ = false;
+};
+
+OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper) : shaper_(shaper) {
+  // Flags are fixed here: changing them on a shown window hides it.
+  window_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                                   Qt::WindowDoesNotAcceptFocus |
+                                                   Qt::X11BypassWindowManagerHint);
+  window_->setAttribute(Qt::WA_ShowWithoutActivating);
+  window_->setAttribute(Qt::WA_X11DoNotAcceptFocus);
+  window_->setFocusPolicy(Qt::NoFocus);
+  window_->setWindowTitle(QStringLiteral("tuckshelf"));
+  // Whatever of the window background a shape change has yet to cut away
+  // shows black, the backdrop's colour, rather than grey.
+  QPalette palette = window_->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  window_->setPalette(palette);
+
+  view_ = new HoverView(setup);
+  auto* layout = new QVBoxLayout(window_.get());
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  layout->addWidget(view_);
+
+  window_->setGeometry(toQtPixels(setup.frame));
+  // The X window exists from here on, so it is shaped and named before
+  // it is first mapped.
+  window_->winId();
+  shaper_.prepare(*window_);
+  applyShapes();
+  events_ = std::make_unique<WindowEvents>(*this);
+  window_->windowHandle()->installEventFilter(events_.get());
+  QObject::connect(view_, &HoverView::shapeChanged, window_.get(), [this] { applyBoundingShape(); });
+
+  animation_ = new QPropertyAnimation(window_.get(), "geometry", window_.get());
+  animation_->setDuration(kFrameAnimationMs);
+  animation_->setEasingCurve(easeInEaseOut());
+  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this] { shaper_.flush(); });
+}
+
+OverlayPanel::~OverlayPanel() {
+  // The animation belongs to the window; stop it before either goes.
+  animation_->stop();
+}
+
+void OverlayPanel::applyBoundingShape() {
+  shaper_.setBoundingShape(*window_, view_->visibleShape().translated(view_->pos()));
+}
+
+void OverlayPanel::applyShapes() {
+  applyBoundingShape();
+  shaper_.setClickThrough(*window_, clickThrough_);
+}
+
+bool OverlayPanel::isVisible() const { return window_->isVisible(); }
+
+Rect OverlayPanel::frame() const { return toGlobalYUp(window_->geometry()); }
+
+void OverlayPanel::setFrame(const Rect& frame, bool animated) {
+  const QRect target = toQtPixels(frame);
+  animation_->stop();
+  if (!animated) {
+    window_->setGeometry(target);
+    shaper_.flush();
+    return;
+  }
+  animation_->setStartValue(window_->geometry());
+  animation_->setEndValue(target);
+  animation_->start();
+}
+
+void OverlayPanel::raise() {
+  if (!window_->isVisible()) {
+    window_->show();
+    // Shapes live on the X window; should Qt ever have made a new one,
+    // the old window's shapes and name went with it.
+    shaper_.prepare(*window_);
+    applyShapes();
+  }
+  window_->raise();
+  shaper_.flush();
+}
+
+// No shadow can be drawn without a compositor, and the panel must look the
+// same either way; the flag is kept for whoever asks.
+void OverlayPanel::setHasShadow(bool on) { hasShadow_ = on; }
+
+void OverlayPanel::setClickThrough(bool on) {
+  clickThrough_ = on;
+  shaper_.setClickThrough(*window_, on);
+}
+
+void OverlayPanel::setPointerHandler(PointerHandler handler) { pointerHandler_ = std::move(handler); }
+
+void OverlayPanel::setBackdropBlack(bool black) { view_->setBackdropBlack(black); }
+void OverlayPanel::setLabelHidden(bool hidden) { view_->setLabelHidden(hidden); }
+void OverlayPanel::setLabelText(const LabelText& text) { view_->setLabelText(text); }
+void OverlayPanel::setDotHidden(bool hidden) { view_->setDotHidden(hidden); }
+void OverlayPanel::setStackHidden(bool hidden) { view_->setStackHidden(hidden); }
+void OverlayPanel::setTopOffsets(const TopOffsets& offsets) { view_->setTopOffsets(offsets); }
+void OverlayPanel::setRows(std::vector<RowContent> rows) { view_->setRows(std::move(rows)); }
+
+OverlayFactory overlayPanelFactory(WindowShaper& shaper) {
+  return [&shaper](const OverlaySetup& setup) -> std::unique_ptr<OverlayWindow> {
+    return std::make_unique<OverlayPanel>(setup, shaper);
+  };
+}
+
+}  // namespace tuckshelf

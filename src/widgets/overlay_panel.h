@@ -1,0 +1,62 @@
+#pragma once
+
+#include <memory>
+
+#include "overlay/overlay_window.h"
+#include "platform/window_shaper.h"
+
+class QPropertyAnimation;
+class QWidget;
+
+namespace tuckshelf {
+
+class HoverView;
+
+// The overlay as an X11 window: frameless, above every other window on
+// every desktop, override-redirect so that no window manager decorates,
+// focuses or lists it, and shaped so that only its visible pixels exist.
+class OverlayPanel final : public OverlayWindow {
+ public:
+  // `shaper` must outlive the panel.
+  OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper);
+  ~OverlayPanel() override;
+
+  bool isVisible() const override;
+  Rect frame() const override;
+  void setFrame(const Rect& frame, bool animated) override;
+  void raise() override;
+  void setHasShadow(bool on) override;
+  void setClickThrough(bool on) override;
+  void setPointerHandler(PointerHandler handler) override;
+  void setBackdropBlack(bool black) override;
+  void setLabelHidden(bool hidden) override;
+  void setLabelText(const LabelText& text) override;
+  void setDotHidden(bool hidden) override;
+  void setStackHidden(bool hidden) override;
+  void setTopOffsets(const TopOffsets& offsets) override;
+  void setRows(std::vector<RowContent> rows) override;
+
+  QWidget* window() const { return window_.get(); }
+  HoverView* hoverView() const { return view_; }
+  bool hasShadow() const { return hasShadow_; }
+  bool clickThrough() const { return clickThrough_; }
+
+ private:
+  class WindowEvents;
+  void applyBoundingShape();
+  void applyShapes();
+
+  WindowShaper& shaper_;
+  std::unique_ptr<QWidget> window_;
+  HoverView* view_;
+  QPropertyAnimation* animation_;
+  std::unique_ptr<WindowEvents> events_;
+  PointerHandler pointerHandler_;
+  bool hasShadow_ = false;
+  bool clickThrough_ = false;
+};
+
+// Panels that shape themselves through `shaper`, which must outlive them.
+OverlayFactory overlayPanelFactory(WindowShaper& shaper);
+
+}  // namespace tuckshelf

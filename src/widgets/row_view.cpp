@@ -1,0 +1,168 @@
+#include "widgets/row_view.h"
+
+#include <cmath>
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "listview/history_layout.h"
+#include "platform/qt/qt_text_measurer.h"
+#include "widgets/row_view_button.h"
+#include "widgets/row_view_label.h"
+
+namespace tuckshelf {
+namespace {
+
+constexpr double kButtonSize = 18;
+constexpr double kButtonTopGap = 5;
+constexpr double kButtonGap = 4;  // between the label and the button
+// A press this close to the visible button still counts as on it.
+constexpr double kButtonReach = 4;
+constexpr double kThumbnailInset = 4;
+constexpr double kThumbnailGap = 8;
+constexpr double kThumbnailRadius = 4;
+constexpr double kOneLineHeight = 18;
+constexpr double kLinesInset = 5;
+constexpr double kHighlightRadius = 6;
+const QColor kHighlight = QColor::fromRgbF(1, 1, 1, 0.14f);
+
+double finiteOrZero(double v) { return std::isfinite(v) ? v : 0; }
+
+QRect toPixels(const QRectF& r) {
+  return QRect(qRound(r.x()), qRound(r.y()), std::max(0, qRound(r.width())), std::max(0, qRound(r.height())));
+}
+
+}  // namespace
+
+RowLayout rowLayout(double rowWidth, double rowHeight, double pad, bool hasImage, int maxLines) {
+  RowLayout layout;
+  layout.button = {rowWidth - pad - kButtonSize, rowHeight - kButtonSize - kButtonTopGap, kButtonSize,
+                   kButtonSize};
+  double labelX = pad;
+  if (hasImage) {
+    const double side = rowHeight - 2 * kThumbnailInset;
+    layout.thumbnail = Rect{pad, (rowHeight - side) / 2, side, side};
+    labelX = pad + side + kThumbnailGap;
+  }
+  const double labelWidth = std::max(0.0, rowWidth - labelX - (pad + kButtonSize + kButtonGap));
+  if (maxLines == 1) {
+    layout.label = {labelX, (rowHeight - kOneLineHeight) / 2, labelWidth, kOneLineHeight};
+  } else {
+    layout.label = {labelX, kLinesInset, labelWidth, std::max(0.0, rowHeight - 2 * kLinesInset)};
+  }
+  return layout;
+}
+
+QRectF toTopLeft(const Rect& frame, double rowHeight) {
+  return QRectF(frame.x, rowHeight - frame.y - frame.height, frame.width, frame.height);
+}
+
+RowView::RowView(RowContent setup, QWidget* parent) : QWidget(parent), setup_(std::move(setup)) {
+  setup_.pad = finiteOrZero(setup_.pad);
+  label_ = new RowViewLabel(displayText(setup_.item), fontFor(setup_.font), setup_.maxLines, setup_.align, this);
+  button_ = new RowViewButton(this);
+  button_->hide();
+}
+
+RowView::~RowView() = default;
+
+QWidget* RowView::removeButton() const { return button_; }
+
+void RowView::resizeEvent(QResizeEvent*) {
+  const double w = width();
+  const double h = height();
+  const bool hasImage = setup_.item.image != nullptr;
+  const RowLayout layout = rowLayout(w, h, setup_.pad, hasImage, setup_.maxLines);
+  button_->setGeometry(toPixels(toTopLeft(layout.button, h)));
+  label_->setGeometry(toPixels(toTopLeft(layout.label, h)));
+
+  thumbnail_ = {};
+  thumbnailFrame_ = {};
+  if (layout.thumbnail && layout.thumbnail->width > 0) {
+    thumbnailFrame_ = toTopLeft(*layout.thumbnail, h);
+    const QImage& source = setup_.item.image->thumbnail();
+    if (!source.isNull()) {
+      const QSize side(qRound(thumbnailFrame_.width()), qRound(thumbnailFrame_.height()));
+      thumbnail_ = source.scaled(side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+  }
+}
+
+QRectF RowView::buttonFrame() const {
+  return toTopLeft(rowLayout(width(), height(), setup_.pad, setup_.item.image != nullptr, setup_.maxLines).button,
+                   height());
+}
+
+RowHit RowView::hitAt(QPointF p) const {
+  if (!(p.x() >= 0 && p.x() < width() && p.y() >= 0 && p.y() < height())) return RowHit::none;
+  if (!button_->isHidden()) {
+    const QRectF reach = buttonFrame().adjusted(-kButtonReach, -kButtonReach, kButtonReach, kButtonReach);
+    if (p.x() >= reach.left() && p.x() < reach.right() && p.y() >= reach.top() && p.y() < reach.bottom()) {
+      return RowHit::button;
+    }
+  }
+  return RowHit::row;
+}
+
+void RowView::setHighlighted(bool on) {
+  if (highlighted_ == on) return;
+  highlighted_ = on;
+  button_->setVisible(on);
+  update();
+}
+
+void RowView::enterEvent(QEnterEvent*) { setHighlighted(true); }
+
+void RowView::leaveEvent(QEvent*) { setHighlighted(false); }
+
+void RowView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    event->ignore();
+    return;
+  }
+  // Accepted so that the release comes here wherever it happens.
+  pressed_ = hitAt(event->position());
+  event->accept();
+}
+
+void RowView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  const RowHit pressed = pressed_;
+  pressed_ = RowHit::none;
+  // A callback may rebuild the list and schedule this row's deletion; the
+  // copy keeps the function alive while it runs.
+  if (pressed == RowHit::row) {
+    const auto onSelect = setup_.onSelect;
+    if (onSelect) onSelect();
+  } else if (pressed == RowHit::button && hitAt(event->position()) == RowHit::button) {
+    const auto onDelete = setup_.onDelete;
+    if (onDelete) onDelete();
+  }
+}
+
+void RowView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  if (highlighted_) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kHighlight);
+    painter.drawRoundedRect(QRectF(rect()), kHighlightRadius, kHighlightRadius);
+  }
+  if (!thumbnail_.isNull()) {
+    QPainterPath clip;
+    clip.addRoundedRect(thumbnailFrame_, kThumbnailRadius, kThumbnailRadius);
+    painter.setClipPath(clip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSizeF size = thumbnail_.size();
+    const QPointF topLeft = thumbnailFrame_.center() - QPointF(size.width() / 2, size.height() / 2);
+    painter.drawImage(QRectF(topLeft, size), thumbnail_);
+  }
+}
+
+}  // namespace tuckshelf
