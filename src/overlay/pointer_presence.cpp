@@ -10,7 +10,7 @@ void PointerPresence::handle(Region region, const PointerEvent& event) {
   bool& in = region == Region::panel ? inPanel_ : inBand_;
   if (event.kind == PointerEvent::Kind::left) {
     in = false;
-    if (!inside() && !pendingLeave_) pendingLeave_ = timers_.scheduleSoon([this] { settleLeave(); });
+    if (!inside() && !pendingLeave_) pendingLeave_ = timers_.scheduleOnce(kLeaveGrace, [this] { settleLeave(); });
     return;
   }
   in = true;

@@ -14,14 +14,16 @@ namespace tuckshelf {
 // entry and motion, and none once the pointer has left them all.
 //
 // Moving from one region straight into another produces a leave and an
-// entry that the window system may hand over in either order (the panel's
-// events pass through Qt's queue, the bands' do not), so a leave becomes
-// "left them all" only when no entry has followed by the time the events
-// already waiting have been handled.
+// entry that reach the program through different queues (the panel's pass
+// through Qt's, the bands' do not), in either order and not always in the
+// same turn of the event loop. So a leave becomes "left them all" only when
+// no entry has followed within a short grace, too short to see.
 class PointerPresence {
  public:
   enum class Region { panel, band };
   using Sample = std::function<void(std::optional<Point>)>;
+
+  static constexpr double kLeaveGrace = 0.05;  // seconds
 
   PointerPresence(Timers& timers, Sample sample);
 

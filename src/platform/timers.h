@@ -13,9 +13,9 @@ class Timers {
   // Fires `handler` every `seconds` on the event loop, the first time one
   // interval from now, for as long as the token is held.
   virtual TimerToken scheduleRepeating(double seconds, std::function<void()> handler) = 0;
-  // Fires `handler` once, after the events already waiting have been
-  // handled, unless the token is released first.
-  virtual TimerToken scheduleSoon(std::function<void()> handler) = 0;
+  // Fires `handler` once, `seconds` from now, unless the token is released
+  // first.
+  virtual TimerToken scheduleOnce(double seconds, std::function<void()> handler) = 0;
 };
 
 }  // namespace tuckshelf

@@ -29,10 +29,10 @@ TimerToken QtTimers::scheduleRepeating(double seconds, std::function<void()> han
   return timer;
 }
 
-TimerToken QtTimers::scheduleSoon(std::function<void()> handler) {
+TimerToken QtTimers::scheduleOnce(double seconds, std::function<void()> handler) {
   auto timer = std::make_shared<QTimer>();
   timer->setSingleShot(true);
-  timer->setInterval(0);
+  timer->setInterval(seconds <= 0 ? 0 : toMilliseconds(seconds));
   QObject::connect(timer.get(), &QTimer::timeout, timer.get(), std::move(handler));
   timer->start();
   return timer;

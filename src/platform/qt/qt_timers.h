@@ -11,7 +11,7 @@ class QtTimers : public Timers {
   // Intervals below a millisecond, and NaN, count as one millisecond;
   // longer than QTimer can hold (about 24 days), as the longest it can.
   TimerToken scheduleRepeating(double seconds, std::function<void()> handler) override;
-  TimerToken scheduleSoon(std::function<void()> handler) override;
+  TimerToken scheduleOnce(double seconds, std::function<void()> handler) override;
 };
 
 }  // namespace tuckshelf

@@ -1,13 +1,12 @@
 #include "platform/x11/x11_backend.h"
 
-#include <xcb/xcb.h>
-
 #include "platform/linux/json_settings_store.h"
 #include "platform/linux/linux_process_table.h"
 #include "platform/qt/qt_displays.h"
 #include "platform/qt/qt_text_measurer.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/x11/x11_clipboard.h"
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_hover_bands.h"
 #include "platform/x11/x11_input_monitors.h"
 #include "platform/x11/x11_window_shaper.h"
@@ -17,7 +16,12 @@ namespace {
 
 class X11Backend final : public Backend {
  public:
-  X11Backend() : settings_(JsonSettingsStore::defaultPath()), measurer_(fontFor(OverlayFont{})) {
+  X11Backend()
+      : connection_(std::make_shared<X11Connection>()),
+        clipboard_(connection_),
+        settings_(JsonSettingsStore::defaultPath()),
+        monitors_(connection_),
+        measurer_(fontFor(OverlayFont{})) {
     // The launch captures what is on the clipboard now; give its owner a
     // moment to hand it over.
     clipboard_.waitForInitialContents(1000);
@@ -34,6 +38,7 @@ class X11Backend final : public Backend {
   WindowShaper& windowShaper() override { return shaper_; }
 
  private:
+  std::shared_ptr<X11Connection> connection_;
   X11Clipboard clipboard_;
   JsonSettingsStore settings_;
   QtDisplays displays_;
@@ -47,13 +52,7 @@ class X11Backend final : public Backend {
 
 }  // namespace
 
-bool x11DisplayReachable() {
-  if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool ok = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return ok;
-}
+bool x11DisplayReachable() { return X11Connection::reachable(); }
 
 std::unique_ptr<Backend> makeX11Services() { return std::make_unique<X11Backend>(); }
 

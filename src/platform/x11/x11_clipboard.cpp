@@ -14,17 +14,20 @@ constexpr std::chrono::milliseconds kServerTimeLimit{200};
 }  // namespace
 
 X11Clipboard::X11Clipboard(X11SelectionLimits limits, const QByteArray& displayName)
-    : limits_(limits), connection_(displayName) {
+    : X11Clipboard(std::make_shared<X11Connection>(displayName), limits) {}
+
+X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, X11SelectionLimits limits)
+    : limits_(limits), connection_(std::move(connection)) {
   allowImagesUpTo(limits_.maxImagePixels);
-  if (!connection_.isValid()) return;
-  xcb_connection_t* c = connection_.get();
+  if (!connection_->isValid()) return;
+  xcb_connection_t* c = connection_->get();
   atoms_ = X11SelectionAtoms::intern(c);
-  owner_ = std::make_unique<X11SelectionOwner>(connection_, atoms_);
-  connection_.onEvent = [this](const xcb_generic_event_t& event) { handleEvent(event); };
+  owner_ = std::make_unique<X11SelectionOwner>(*connection_, atoms_);
+  eventHandler_ = connection_->addEventHandler([this](const xcb_generic_event_t& event) { handleEvent(event); });
 
   // Listen first, then look: a change in between is then not missed.
-  if (connection_.xfixesFirstEvent() != 0) {
-    xcb_xfixes_select_selection_input(c, connection_.window(), atoms_.clipboard,
+  if (connection_->xfixesFirstEvent() != 0) {
+    xcb_xfixes_select_selection_input(c, connection_->window(), atoms_.clipboard,
                                       XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
@@ -32,7 +35,7 @@ X11Clipboard::X11Clipboard(X11SelectionLimits limits, const QByteArray& displayN
   XcbPtr<xcb_get_selection_owner_reply_t> owner(
       xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboard), nullptr));
   if (owner && owner->owner != XCB_WINDOW_NONE) startFetch(XCB_CURRENT_TIME, Initial::Yes);
-  connection_.flushSoon();
+  connection_->flushSoon();
 }
 
 X11Clipboard::~X11Clipboard() {
@@ -78,7 +81,7 @@ void X11Clipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
   const QByteArray mimeType = image->mimeType().toUtf8();
   if (!encoded.isEmpty() && owner_) {
     if (!isPng(encoded) && mimeType.startsWith("image/") && mimeType != "image/png") {
-      const xcb_atom_t target = internAtom(connection_.get(), mimeType);
+      const xcb_atom_t target = internAtom(connection_->get(), mimeType);
       if (target != XCB_ATOM_NONE) offers.push_back({target, target, encoded});
     }
     // Most programs paste only PNG; converted once here, not at each paste.
@@ -91,8 +94,8 @@ void X11Clipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
 void X11Clipboard::publish(X11SelectionContents contents,
                             std::vector<X11SelectionOwner::Offer> offers) {
   settleNow(std::move(contents));  // newer than any change being read
-  if (!owner_ || !connection_.isValid()) return;
-  if (!owner_->own(std::move(offers), connection_.serverTime(kServerTimeLimit))) {
+  if (!owner_ || !connection_->isValid()) return;
+  if (!owner_->own(std::move(offers), connection_->serverTime(kServerTimeLimit))) {
     // Another program took CLIPBOARD in the same instant; its notice came
     // before the write and was passed over, so read its contents now.
     startFetch(XCB_CURRENT_TIME);
@@ -101,8 +104,8 @@ void X11Clipboard::publish(X11SelectionContents contents,
 
 void X11Clipboard::handleEvent(const xcb_generic_event_t& event) {
   const std::uint8_t type = event.response_type & 0x7f;
-  if (connection_.xfixesFirstEvent() != 0 &&
-      type == connection_.xfixesFirstEvent() + XCB_XFIXES_SELECTION_NOTIFY)
+  if (connection_->xfixesFirstEvent() != 0 &&
+      type == connection_->xfixesFirstEvent() + XCB_XFIXES_SELECTION_NOTIFY)
     return handleOwnerChange(reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(event));
   switch (type) {
     case XCB_SELECTION_NOTIFY: {
@@ -144,7 +147,7 @@ bool X11Clipboard::predatesOurWrite(const xcb_generic_event_t& event) const {
 void X11Clipboard::handleOwnerChange(const xcb_xfixes_selection_notify_event_t& event) {
   if (event.selection != atoms_.clipboard) return;
   // This program's own write: its contents are known and already counted.
-  if (event.owner == connection_.window()) return;
+  if (event.owner == connection_->window()) return;
   // Replaced by a later write of ours before we got to it.
   if (predatesOurWrite(reinterpret_cast<const xcb_generic_event_t&>(event))) return;
   owner_->disown();
@@ -162,14 +165,14 @@ void X11Clipboard::startFetch(xcb_timestamp_t time, Initial initial) {
   fetch_.reset();  // the latest change wins
   fetchingInitialContents_ = initial == Initial::Yes;
   fetch_ = std::make_unique<X11SelectionFetch>(
-      connection_, atoms_, limits_, time,
+      *connection_, atoms_, limits_, time,
       [this](X11SelectionContents contents) { onFetchSettled(std::move(contents)); });
 }
 
 void X11Clipboard::onFetchSettled(X11SelectionContents contents) {
   retired_.push_back(std::move(fetch_));
   QMetaObject::invokeMethod(
-      &connection_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+      &lifetime_, [this] { retired_.clear(); }, Qt::QueuedConnection);
   // What was there at construction keeps the starting generation, unless
   // the launch already gave up waiting for it.
   const bool sameGeneration = fetchingInitialContents_ && !initialWaitGaveUp_;

@@ -4,6 +4,7 @@
 #include <xcb/xfixes.h>
 
 #include <QByteArray>
+#include <QObject>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,7 +12,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/x11/x11_selection_atoms.h"
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_selection_fetch.h"
 #include "platform/x11/x11_selection_owner.h"
 
@@ -29,6 +30,8 @@ class X11Clipboard final : public Clipboard {
   // Connects to `displayName`, or to $DISPLAY when empty. Without a server
   // the clipboard reads as empty and writes stay within this program.
   explicit X11Clipboard(X11SelectionLimits limits = {}, const QByteArray& displayName = {});
+  // On a connection shared with the backend's other services.
+  X11Clipboard(std::shared_ptr<X11Connection> connection, X11SelectionLimits limits = {});
   ~X11Clipboard() override;
 
   // Runs the event loop until what was on the clipboard at construction
@@ -58,7 +61,11 @@ class X11Clipboard final : public Clipboard {
   void publish(X11SelectionContents contents, std::vector<X11SelectionOwner::Offer> offers);
 
   const X11SelectionLimits limits_;
-  X11SelectionConnection connection_;
+  std::shared_ptr<X11Connection> connection_;
+  X11Connection::HandlerToken eventHandler_;
+  // Ends queued calls to this object when it goes, since the connection
+  // may outlive it.
+  QObject lifetime_;
   X11SelectionAtoms atoms_;
   std::unique_ptr<X11SelectionOwner> owner_;  // none without a server
   std::unique_ptr<X11SelectionFetch> fetch_;  // the change being read

@@ -136,9 +136,6 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
       xcb_create_window(c_, 0, w, screen_->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                         XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     }
-    static const char kClass[] = "tuckshelf\0tuckshelf";
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof kClass,
-                        kClass);
     return w;
   }
 

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include <QSocketNotifier>
 #include <QtGlobal>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
@@ -13,6 +12,7 @@
 #undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_key_tracker.h"
 
 namespace tuckshelf {
@@ -54,10 +54,9 @@ struct XkbEventHead {
 
 struct X11InputMonitors::State : std::enable_shared_from_this<State> {
   ~State();
-  void open(const QByteArray& displayName);
+  void open(std::shared_ptr<X11Connection> shared);
   bool selectRawEvents(xcb_window_t root);
   void setUpKeyboard();
-  void drain();
   void handle(const xcb_generic_event_t* event);
   void handleXkb(const xcb_generic_event_t* event);
   void refreshKeymap();
@@ -67,8 +66,9 @@ struct X11InputMonitors::State : std::enable_shared_from_this<State> {
   template <typename Fn, typename... Args>
   void dispatch(HandlerList<Fn>& list, const Args&... args);
 
+  std::shared_ptr<X11Connection> shared;
+  X11Connection::HandlerToken eventHandler;
   xcb_connection_t* connection = nullptr;
-  std::unique_ptr<QSocketNotifier> notifier;
   uint8_t inputOpcode = 0;
   uint8_t xkbFirstEvent = 0;
   int32_t keyboard = -1;
@@ -84,37 +84,28 @@ struct X11InputMonitors::State : std::enable_shared_from_this<State> {
 };
 
 X11InputMonitors::State::~State() {
-  notifier.reset();
-  if (connection) xcb_disconnect(connection);
   if (context) xkb_context_unref(context);
 }
 
-void X11InputMonitors::State::open(const QByteArray& displayName) {
-  int screenNumber = 0;
-  connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
-  if (xcb_connection_has_error(connection)) {
+void X11InputMonitors::State::open(std::shared_ptr<X11Connection> connectionToUse) {
+  shared = std::move(connectionToUse);
+  if (!shared->isValid()) {
     qWarning("tuckshelf: cannot open the X display; key monitors are off");
     return;
   }
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  if (screens.rem == 0) return;
-
-  if (!selectRawEvents(screens.data->root)) {
+  connection = shared->get();
+  if (!selectRawEvents(shared->root())) {
     qWarning("tuckshelf: the X server lacks XInput 2.2; key monitors are off");
     return;
   }
   setUpKeyboard();
-
-  notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
-  QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
-                   [weak = weak_from_this()] {
-                     // Held for the whole drain: a handler may drop the owner.
-                     if (const auto self = weak.lock()) self->drain();
-                   });
-  // The round trips above may have queued events the socket will not
+  eventHandler = shared->addEventHandler([weak = weak_from_this()](const xcb_generic_event_t& event) {
+    // Held for the whole call: a handler may drop the owner.
+    if (const auto self = weak.lock(); self && !self->closed) self->handle(&event);
+  });
+  // The round trips above may have read events the socket will not
   // announce again.
-  drain();
+  shared->flushSoon();
 }
 
 bool X11InputMonitors::State::selectRawEvents(xcb_window_t root) {
@@ -192,24 +183,6 @@ void X11InputMonitors::State::refreshKeymap() {
   keymapKnown = true;
 }
 
-void X11InputMonitors::State::drain() {
-  // Reads the socket once; the rest of what arrived is already queued, as
-  // is whatever a handler's round trip read. What comes later makes the
-  // socket readable again, so a second read, which would mostly find
-  // nothing, is left to the notifier: one system call less per key.
-  xcb_generic_event_t* event = closed ? nullptr : xcb_poll_for_event(connection);
-  while (event) {
-    handle(event);
-    std::free(event);
-    event = closed ? nullptr : xcb_poll_for_queued_event(connection);
-  }
-  if (!closed && xcb_connection_has_error(connection)) {
-    // The server went away; the socket would otherwise stay readable forever.
-    qWarning("tuckshelf: lost the X connection; key monitors are off");
-    notifier->setEnabled(false);
-  }
-}
-
 void X11InputMonitors::State::handle(const xcb_generic_event_t* event) {
   const uint8_t type = event->response_type & 0x7f;
   if (xkbFirstEvent != 0 && type == xkbFirstEvent) {
@@ -273,8 +246,12 @@ void X11InputMonitors::State::dispatch(HandlerList<Fn>& list, const Args&... arg
   }
 }
 
-X11InputMonitors::X11InputMonitors(const QByteArray& displayName) : state_(std::make_shared<State>()) {
-  state_->open(displayName);
+X11InputMonitors::X11InputMonitors(const QByteArray& displayName)
+    : X11InputMonitors(std::make_shared<X11Connection>(displayName)) {}
+
+X11InputMonitors::X11InputMonitors(std::shared_ptr<X11Connection> connection)
+    : state_(std::make_shared<State>()) {
+  state_->open(std::move(connection));
 }
 
 X11InputMonitors::~X11InputMonitors() { state_->closed = true; }

@@ -8,9 +8,11 @@
 
 namespace tuckshelf {
 
+class X11Connection;
+
 // Every program's key-downs, from XInput 2.2 raw key events on
-// the root window, read over an X connection of its own from the Qt event
-// loop. Create and use it on the GUI thread, once the application exists.
+// the root window, read from the Qt event loop over the backend's X
+// connection. Create and use it on the GUI thread, once the application exists.
 //
 // Key-downs follow Control and Shift from the raw
 // stream and take their characters from the core keyboard's XKB keymap and
@@ -22,6 +24,8 @@ class X11InputMonitors : public InputMonitors {
   // An empty display name means $DISPLAY. When the display cannot be opened
   // or lacks XInput 2.2 the global monitors are not installed (null tokens).
   explicit X11InputMonitors(const QByteArray& displayName = {});
+  // On a connection shared with the backend's other services.
+  explicit X11InputMonitors(std::shared_ptr<X11Connection> connection);
   ~X11InputMonitors() override;
   X11InputMonitors(const X11InputMonitors&) = delete;
   X11InputMonitors& operator=(const X11InputMonitors&) = delete;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/x11/x11_selection_atoms.h"
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_selection_image.h"
 
 namespace tuckshelf {
@@ -31,7 +31,7 @@ std::vector<xcb_atom_t> atomsIn(const X11SelectionTransfer::Result& result) {
 
 }  // namespace
 
-X11SelectionFetch::X11SelectionFetch(X11SelectionConnection& connection,
+X11SelectionFetch::X11SelectionFetch(X11Connection& connection,
                                      const X11SelectionAtoms& atoms,
                                      const X11SelectionLimits& limits, xcb_timestamp_t time,
                                      std::function<void(X11SelectionContents)> onSettled)

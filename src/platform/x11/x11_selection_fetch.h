@@ -17,7 +17,7 @@
 
 namespace tuckshelf {
 
-class X11SelectionConnection;
+class X11Connection;
 struct X11SelectionAtoms;
 
 // What one generation of the clipboard held, as far as this program reads it.
@@ -45,7 +45,7 @@ struct X11SelectionLimits {
 class X11SelectionFetch : public QObject {
   Q_OBJECT
  public:
-  X11SelectionFetch(X11SelectionConnection& connection, const X11SelectionAtoms& atoms,
+  X11SelectionFetch(X11Connection& connection, const X11SelectionAtoms& atoms,
                     const X11SelectionLimits& limits, xcb_timestamp_t time,
                     std::function<void(X11SelectionContents)> onSettled);
   // Abandons whatever is still under way.
@@ -69,7 +69,7 @@ class X11SelectionFetch : public QObject {
   void decode(QByteArray encoded);
   void settle(X11SelectionContents contents);
 
-  X11SelectionConnection& connection_;
+  X11Connection& connection_;
   const X11SelectionAtoms& atoms_;
   const X11SelectionLimits limits_;
   xcb_timestamp_t time_;

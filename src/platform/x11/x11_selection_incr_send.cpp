@@ -1,6 +1,6 @@
 #include "platform/x11/x11_selection_incr_send.h"
 
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 
 namespace tuckshelf {
 namespace {
@@ -10,7 +10,7 @@ constexpr std::chrono::seconds kChunkTimeout{5};
 
 }  // namespace
 
-X11SelectionIncrSend::X11SelectionIncrSend(X11SelectionConnection& connection,
+X11SelectionIncrSend::X11SelectionIncrSend(X11Connection& connection,
                                            xcb_window_t requestor, xcb_atom_t property,
                                            xcb_atom_t type, QByteArray data, int chunkBytes,
                                            std::function<void()> onDone)

@@ -8,14 +8,14 @@
 
 namespace tuckshelf {
 
-class X11SelectionConnection;
+class X11Connection;
 
 // Hands one large reply to a requestor in chunks (ICCCM INCR): each time
 // the requestor deletes the property, the next chunk goes in, and an
 // empty chunk ends it. A requestor that stops reading is given up on.
 class X11SelectionIncrSend {
  public:
-  X11SelectionIncrSend(X11SelectionConnection& connection, xcb_window_t requestor,
+  X11SelectionIncrSend(X11Connection& connection, xcb_window_t requestor,
                        xcb_atom_t property, xcb_atom_t type, QByteArray data, int chunkBytes,
                        std::function<void()> onDone);
 
@@ -33,7 +33,7 @@ class X11SelectionIncrSend {
  private:
   void finish();
 
-  X11SelectionConnection& connection_;
+  X11Connection& connection_;
   xcb_window_t requestor_;
   xcb_atom_t property_;
   xcb_atom_t type_;

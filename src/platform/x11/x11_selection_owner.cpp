@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/x11/x11_selection_atoms.h"
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 
 namespace tuckshelf {
 namespace {
@@ -23,7 +23,7 @@ int chunkBytesFor(xcb_connection_t* connection) {
 
 }  // namespace
 
-X11SelectionOwner::X11SelectionOwner(X11SelectionConnection& connection,
+X11SelectionOwner::X11SelectionOwner(X11Connection& connection,
                                      const X11SelectionAtoms& atoms)
     : connection_(connection), atoms_(atoms), chunkBytes_(chunkBytesFor(connection.get())) {}
 

@@ -12,7 +12,7 @@
 
 namespace tuckshelf {
 
-class X11SelectionConnection;
+class X11Connection;
 struct X11SelectionAtoms;
 
 // Owns CLIPBOARD for this program and answers other programs' requests
@@ -27,7 +27,7 @@ class X11SelectionOwner : public QObject {
     QByteArray data;
   };
 
-  X11SelectionOwner(X11SelectionConnection& connection, const X11SelectionAtoms& atoms);
+  X11SelectionOwner(X11Connection& connection, const X11SelectionAtoms& atoms);
 
   // Takes CLIPBOARD at `time` to serve `offers`. False when the server
   // kept another owner, whose change then still needs reading.
@@ -51,7 +51,7 @@ class X11SelectionOwner : public QObject {
   void notify(const xcb_selection_request_event_t& request, xcb_atom_t property);
   void dropFinishedSends();
 
-  X11SelectionConnection& connection_;
+  X11Connection& connection_;
   const X11SelectionAtoms& atoms_;
   // Replies up to this size go in one property write; larger ones in INCR
   // chunks of this size.

@@ -1,11 +1,11 @@
 #include "platform/x11/x11_selection_transfer.h"
 
 #include "platform/x11/x11_selection_atoms.h"
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 
 namespace tuckshelf {
 
-X11SelectionTransfer::X11SelectionTransfer(X11SelectionConnection& connection,
+X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
                                            const X11SelectionAtoms& atoms, xcb_window_t window,
                                            std::chrono::milliseconds stepTimeout,
                                            qsizetype maxBytes, std::function<void(Result)> onDone)

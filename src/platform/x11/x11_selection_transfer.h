@@ -9,7 +9,7 @@
 
 namespace tuckshelf {
 
-class X11SelectionConnection;
+class X11Connection;
 struct X11SelectionAtoms;
 
 // One conversion of CLIPBOARD to one target, received into a property of
@@ -28,7 +28,7 @@ class X11SelectionTransfer {
     QByteArray data;
   };
 
-  X11SelectionTransfer(X11SelectionConnection& connection, const X11SelectionAtoms& atoms,
+  X11SelectionTransfer(X11Connection& connection, const X11SelectionAtoms& atoms,
                        xcb_window_t window, std::chrono::milliseconds stepTimeout,
                        qsizetype maxBytes, std::function<void(Result)> onDone);
 
@@ -46,7 +46,7 @@ class X11SelectionTransfer {
   void finish(Result result);
   void fail(const char* why);
 
-  X11SelectionConnection& connection_;
+  X11Connection& connection_;
   const X11SelectionAtoms& atoms_;
   xcb_window_t window_;
   qsizetype maxBytes_;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -24,20 +25,25 @@ struct XcbFree {
 template <typename T>
 using XcbPtr = std::unique_ptr<T, XcbFree>;
 
-// A connection of the clipboard's own to the X server, so that nothing it
-// waits for can hold up Qt's connection, and a hidden window to own and
-// request selections with. Events are read from the Qt event loop.
-class X11SelectionConnection : public QObject {
+// The X11 backend's own connection to the X server, opened here and
+// nowhere else, so that nothing the clipboard waits for can hold up Qt's
+// connection; with a hidden window to own and request selections with.
+// Events are read from the Qt event loop and handed to every handler.
+class X11Connection : public QObject {
   Q_OBJECT
  public:
   // Connects to `displayName`, or to $DISPLAY when empty.
-  explicit X11SelectionConnection(const QByteArray& displayName = {});
-  ~X11SelectionConnection() override;
+  // Whether `displayName` (or $DISPLAY) names a server that accepts us.
+  static bool reachable(const QByteArray& displayName = {});
+  explicit X11Connection(const QByteArray& displayName = {});
+  ~X11Connection() override;
 
   // False when there is no server or it went away.
   bool isValid() const;
   xcb_connection_t* get() const { return connection_; }
   xcb_window_t window() const { return window_; }
+  // The root window of the screen the display name chose.
+  xcb_window_t root() const { return root_; }
   // The first event code of XFixes, or 0 when the server lacks it.
   std::uint8_t xfixesFirstEvent() const { return xfixesFirstEvent_; }
 
@@ -50,20 +56,26 @@ class X11SelectionConnection : public QObject {
   // window; XCB_CURRENT_TIME when the server does not answer within `limit`.
   xcb_timestamp_t serverTime(std::chrono::milliseconds limit);
 
-  // Called for each event, in the order the server sent them.
-  std::function<void(const xcb_generic_event_t&)> onEvent;
+  using EventHandler = std::function<void(const xcb_generic_event_t&)>;
+  using HandlerToken = std::shared_ptr<EventHandler>;
+  // Calls `handler` for each event, in the order the server sent them, for
+  // as long as the token is held.
+  [[nodiscard]] HandlerToken addEventHandler(EventHandler handler);
 
  private:
   void drain();
+  void dispatch(const xcb_generic_event_t& event);
   void setUpXfixes();
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t window_ = XCB_WINDOW_NONE;
+  xcb_window_t root_ = XCB_WINDOW_NONE;
   xcb_atom_t timestampProperty_ = XCB_ATOM_NONE;
   std::uint8_t xfixesFirstEvent_ = 0;
   QSocketNotifier* notifier_ = nullptr;
   // Events read while waiting for the server's time, handled afterwards.
   std::deque<XcbPtr<xcb_generic_event_t>> held_;
+  std::vector<std::weak_ptr<EventHandler>> handlers_;
   bool drainQueued_ = false;
   bool reportedBroken_ = false;
 };

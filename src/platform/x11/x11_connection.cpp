@@ -1,4 +1,4 @@
-#include "platform/x11/x11_selection_connection.h"
+#include "platform/x11/x11_connection.h"
 
 #include <poll.h>
 #include <xcb/xfixes.h>
@@ -15,12 +15,16 @@ Q_LOGGING_CATEGORY(lcClipboard, "tuckshelf.clipboard", QtWarningMsg)
 
 void XcbFree::operator()(void* p) const { std::free(p); }
 
-X11SelectionConnection::X11SelectionConnection(const QByteArray& displayName) {
-  connection_ = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), nullptr);
+X11Connection::X11Connection(const QByteArray& displayName) {
+  int screenNumber = 0;
+  connection_ = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
   if (xcb_connection_has_error(connection_)) {
-    qCWarning(lcClipboard) << "cannot connect to the X server; the clipboard stays empty";
+    qCWarning(lcClipboard) << "cannot connect to the X server; the clipboard stays empty and paste keys go unseen";
     return;
   }
+  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
+  if (screens.rem > 0) root_ = screens.data->root;
   window_ = createWindow();
   timestampProperty_ = internAtom(connection_, "TUCKSHELF_TIMESTAMP");
   setUpXfixes();
@@ -31,14 +35,36 @@ X11SelectionConnection::X11SelectionConnection(const QByteArray& displayName) {
   flushSoon();
 }
 
-X11SelectionConnection::~X11SelectionConnection() {
+X11Connection::~X11Connection() {
   held_.clear();
   xcb_disconnect(connection_);  // accepts a connection in error
 }
 
-bool X11SelectionConnection::isValid() const { return !xcb_connection_has_error(connection_); }
+X11Connection::HandlerToken X11Connection::addEventHandler(EventHandler handler) {
+  auto token = std::make_shared<EventHandler>(std::move(handler));
+  handlers_.push_back(token);
+  return token;
+}
 
-void X11SelectionConnection::setUpXfixes() {
+void X11Connection::dispatch(const xcb_generic_event_t& event) {
+  std::erase_if(handlers_, [](const auto& h) { return h.expired(); });
+  // A handler may add another, or drop its own or another's token.
+  const auto handlers = handlers_;
+  for (const auto& weak : handlers)
+    if (const auto handler = weak.lock()) (*handler)(event);
+}
+
+bool X11Connection::reachable(const QByteArray& displayName) {
+  if (displayName.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) return false;
+  xcb_connection_t* c = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), nullptr);
+  const bool ok = xcb_connection_has_error(c) == 0;
+  xcb_disconnect(c);
+  return ok;
+}
+
+bool X11Connection::isValid() const { return !xcb_connection_has_error(connection_); }
+
+void X11Connection::setUpXfixes() {
   const xcb_query_extension_reply_t* extension =
       xcb_get_extension_data(connection_, &xcb_xfixes_id);
   if (!extension || !extension->present) {
@@ -51,7 +77,7 @@ void X11SelectionConnection::setUpXfixes() {
   if (version) xfixesFirstEvent_ = extension->first_event;
 }
 
-xcb_window_t X11SelectionConnection::createWindow() {
+xcb_window_t X11Connection::createWindow() {
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
   const xcb_window_t window = xcb_generate_id(connection_);
   const std::uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
@@ -61,14 +87,14 @@ xcb_window_t X11SelectionConnection::createWindow() {
   return window;
 }
 
-void X11SelectionConnection::flushSoon() {
+void X11Connection::flushSoon() {
   xcb_flush(connection_);
   if (drainQueued_) return;
   drainQueued_ = true;
-  QMetaObject::invokeMethod(this, &X11SelectionConnection::drain, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, &X11Connection::drain, Qt::QueuedConnection);
 }
 
-void X11SelectionConnection::drain() {
+void X11Connection::drain() {
   drainQueued_ = false;
   for (;;) {
     XcbPtr<xcb_generic_event_t> event;
@@ -79,7 +105,7 @@ void X11SelectionConnection::drain() {
       event.reset(xcb_poll_for_event(connection_));
     }
     if (!event) break;
-    if (onEvent) onEvent(*event);
+    dispatch(*event);
   }
   xcb_flush(connection_);
   if (!isValid() && !reportedBroken_) {
@@ -89,7 +115,7 @@ void X11SelectionConnection::drain() {
   }
 }
 
-xcb_timestamp_t X11SelectionConnection::serverTime(std::chrono::milliseconds limit) {
+xcb_timestamp_t X11Connection::serverTime(std::chrono::milliseconds limit) {
   if (!isValid()) return XCB_CURRENT_TIME;
   xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timestampProperty_,
                       XCB_ATOM_STRING, 8, 0, nullptr);
