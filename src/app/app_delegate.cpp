@@ -35,10 +35,14 @@ AppDelegate::AppDelegate(PlatformServices services)
 void AppDelegate::launch() {
   // No task-bar entry and no accessibility trust exist to ask for here:
   // the panel window keeps itself out of task bars on its own.
-  endOtherCopies();
+  const std::weak_ptr<AppDelegate> weak = weak_from_this();
+  // Every history change is stored at once, so quitting has nothing left
+  // to write; storing once more costs little and survives a missed write.
+  services_.instance.setHandlers(weakly(weak, [](AppDelegate& d) { d.persistHistory(); }),
+                                 weakly(weak, [](AppDelegate& d) { d.clearHistory(); }));
+  services_.instance.claim();
   loadStoredHistory();
 
-  const std::weak_ptr<AppDelegate> weak = weak_from_this();
   // The pointer is reported only over the panel and the hover bands, so
   // nothing here runs while the user works elsewhere.
   pointer_ = std::make_unique<PointerPresence>(
@@ -50,20 +54,12 @@ void AppDelegate::launch() {
   pollTimer_ = services_.timers.scheduleRepeating(0.4, weakly(weak, [](AppDelegate& d) { d.pollTick(); }));
   showCurrentClipboard();
 
+  services_.clipboard.setPasteHandler(weakly(weak, [](AppDelegate& d) { d.pasted(); }));
+  services_.clipboard.setOwnerGoneHandler(weakly(weak, [](AppDelegate& d) { d.keepWhatOwnerHeld(); }));
   auto pasteKey = weakly(weak, [](AppDelegate& d, const KeyDown& e) { d.pasteKeyHandler(e); });
   globalMonitor_ = services_.monitors.addGlobalKeyDownMonitor(pasteKey);
   localMonitor_ = services_.monitors.addLocalKeyDownMonitor(pasteKey);
   services_.displays.observeScreenChanges(weakly(weak, [](AppDelegate& d) { d.screensChanged(); }));
-}
-
-void AppDelegate::endOtherCopies() {
-  const ProcessEntry self = services_.processTable.self();
-  // Without an identity of its own the program cannot tell its copies from
-  // other programs, so it leaves everything alone.
-  if (!self.identifier) return;
-  for (const ProcessEntry& app : services_.processTable.list())
-    if (app.identifier == self.identifier && app.pid != self.pid)
-      services_.processTable.kill(app);
 }
 
 void AppDelegate::buildOverlay(const ScreenInfo& screen) {
@@ -86,9 +82,14 @@ void AppDelegate::buildOverlay(const ScreenInfo& screen) {
 void AppDelegate::pollTick() { changeCheck(); }
 
 void AppDelegate::pasteKeyHandler(const KeyDown& event) {
-  if (!event.ctrl) return;
-  if (!event.shiftedText) return;
-  if (event.shiftedText->toLower() != QStringLiteral("v")) return;
+  // Ctrl+V and Ctrl+Shift+V paste almost everywhere; Shift+Insert in
+  // terminals and many X programs.
+  const bool ctrlV = event.ctrl && event.shiftedText && event.shiftedText->toLower() == QStringLiteral("v");
+  const bool shiftInsert = event.shift && !event.ctrl && event.insert;
+  if (ctrlV || shiftInsert) pasted();
+}
+
+void AppDelegate::pasted() {
   unpasted_ = false;
   if (mode_ == Mode::normal) showResting();
 }
@@ -114,7 +115,7 @@ void AppDelegate::changeCheck() {
   showCurrentClipboard();
 }
 
-void AppDelegate::showCurrentClipboard() {
+std::optional<ClipItem> AppDelegate::clipboardEntry() {
   std::optional<ClipItem> entry;
   if (auto copied = services_.clipboard.text()) {
     if (auto text = normalizedCapture(*copied)) entry.emplace(std::move(text), nullptr);
@@ -122,6 +123,11 @@ void AppDelegate::showCurrentClipboard() {
   if (!entry) {
     if (auto image = services_.clipboard.image()) entry.emplace(std::nullopt, std::move(image));
   }
+  return entry;
+}
+
+void AppDelegate::showCurrentClipboard() {
+  std::optional<ClipItem> entry = clipboardEntry();
   if (entry) {
     record(std::move(*entry));
     unpasted_ = true;
@@ -263,16 +269,38 @@ void AppDelegate::renderHistory() {
   place(sizing.width, sizing.contentH, true);
 }
 
-void AppDelegate::selectAction(std::int64_t index) {
-  if (index < 0 || std::size_t(index) >= history_.size()) return;
-  const ClipItem entry = history_[std::size_t(index)];
+void AppDelegate::writeToClipboard(const ClipItem& entry) {
   Clipboard& clipboard = services_.clipboard;
   clipboard.clear();
   if (entry.text)
     clipboard.setText(*entry.text);
   else if (entry.image)
     clipboard.setImage(entry.image);
+  // The program's own write is no copy to capture.
   lastChangeCount_ = clipboard.generation();
+}
+
+// On Linux the clipboard lives in the program that copied; when it quits,
+// the newest entry is what the user expects the next paste to give. Not a
+// new copy: the history and the dot stay as they are.
+void AppDelegate::keepWhatOwnerHeld() {
+  if (history_.empty()) return;
+  const std::optional<ClipItem> held = clipboardEntry();
+  if (!held || held->key != history_.front().key) return;
+  writeToClipboard(history_.front());
+}
+
+void AppDelegate::clearHistory() {
+  history_.clear();
+  persistHistory();
+  unpasted_ = false;
+  showResting();
+}
+
+void AppDelegate::selectAction(std::int64_t index) {
+  if (index < 0 || std::size_t(index) >= history_.size()) return;
+  const ClipItem entry = history_[std::size_t(index)];
+  writeToClipboard(entry);
   unpasted_ = true;
   record(entry);
   showResting();

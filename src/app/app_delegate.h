@@ -13,7 +13,7 @@
 #include "platform/input_monitors.h"
 #include "platform/pointer_events.h"
 #include "platform/clipboard.h"
-#include "platform/process_table.h"
+#include "platform/instance_guard.h"
 #include "platform/text_measurer.h"
 #include "platform/timers.h"
 
@@ -27,7 +27,7 @@ struct PlatformServices {
   Displays& displays;
   InputMonitors& monitors;
   Timers& timers;
-  ProcessTable& processTable;
+  InstanceGuard& instance;
   TextMeasurer& textMeasurer;
   HoverBands& hoverBands;
   OverlayFactory makeOverlay;
@@ -49,15 +49,22 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // Event sources.
   void pollTick();
   void pasteKeyHandler(const KeyDown& event);
+  // The newest clip was pasted: the dot goes.
+  void pasted();
   void screensChanged();
 
   // Capture.
   void changeCheck();
   void showCurrentClipboard();
+  // The owner of the clipboard is going: keep the newest entry pasteable
+  // when it is what the owner held.
+  void keepWhatOwnerHeld();
 
   // History.
   void record(ClipItem item);
   void persistHistory();
+  // Empties the history, texts and images, and stores the empty list.
+  void clearHistory();
   void loadStoredHistory();
 
   // Placement and hover.
@@ -101,7 +108,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
  private:
   explicit AppDelegate(PlatformServices services);
 
-  void endOtherCopies();
+  std::optional<ClipItem> clipboardEntry();
+  void writeToClipboard(const ClipItem& entry);
   void buildOverlay(const ScreenInfo& screen);
   void openList();
   void openMessage();

@@ -62,9 +62,13 @@ QString trimmedWhitespaceAndNewlines(const QString& text) {
 
 std::optional<QString> normalizedCapture(const QString& copied) {
   QString text = trimmedWhitespaceAndNewlines(copied);
-  // Judged before the copy that replace() makes. The line feeds it turns
+  // Judged before the copy that replace() makes. The line ends it turns
   // into spaces are all inside, so the second trim leaves the length as is.
   if (text.isEmpty() || text.size() > kMaxCapturedLength) return std::nullopt;
+  // Windows-style documents and web pages end lines with CR LF or a lone
+  // CR; each line end becomes one space, as a line feed does.
+  text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+  text.replace(QChar(u'\r'), QChar(u' '));
   text.replace(QChar(u'\n'), QChar(u' '));
   return trimmedWhitespaceAndNewlines(text);
 }

@@ -19,8 +19,8 @@ QString trimmedWhitespaceAndNewlines(const QString& text);
 // history; a longer copy counts as nothing, as white space alone does.
 inline constexpr qsizetype kMaxCapturedLength = qsizetype(2) << 20;
 
-// The text a capture records: trimmed, every line feed turned into a
-// space, trimmed again. None when nothing but white space was copied, or
+// The text a capture records: trimmed, every line end (LF, CR LF or a
+// lone CR) turned into one space, trimmed again. None when nothing but white space was copied, or
 // more than kMaxCapturedLength.
 std::optional<QString> normalizedCapture(const QString& copied);
 

@@ -3,8 +3,8 @@
 #include "platform/clipboard.h"
 #include "platform/displays.h"
 #include "platform/input_monitors.h"
+#include "platform/instance_guard.h"
 #include "platform/pointer_events.h"
-#include "platform/process_table.h"
 #include "platform/settings_store.h"
 #include "platform/text_measurer.h"
 #include "platform/timers.h"
@@ -23,7 +23,7 @@ class Backend {
   virtual Displays& displays() = 0;
   virtual InputMonitors& monitors() = 0;
   virtual Timers& timers() = 0;
-  virtual ProcessTable& processTable() = 0;
+  virtual InstanceGuard& instance() = 0;
   virtual TextMeasurer& textMeasurer() = 0;
   virtual HoverBands& hoverBands() = 0;
   virtual WindowShaper& windowShaper() = 0;

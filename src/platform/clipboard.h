@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,16 @@ class Clipboard {
   virtual void clear() = 0;
   virtual void setText(const QString& text) = 0;
   virtual void setImage(const std::shared_ptr<const ClipImage>& image) = 0;
+
+  // Called when another program is given the contents this program put on
+  // the clipboard: a paste. Probes of the types on offer do not count.
+  virtual void setPasteHandler(std::function<void()> handler) = 0;
+  // Called when the program that owned the clipboard is going (it quit, or
+  // asked the clipboard manager to keep its contents), while text() and
+  // image() still give what it held: the handler may write it back before
+  // the clipboard reads as empty. Not called when the owner emptied the
+  // clipboard on purpose, nor while its contents were still being read.
+  virtual void setOwnerGoneHandler(std::function<void()> handler) = 0;
 };
 
 }  // namespace tuckshelf

@@ -9,9 +9,12 @@
 namespace tuckshelf {
 
 struct KeyDown {
-  bool ctrl = false;  // Control held
+  bool ctrl = false;   // Control held
+  bool shift = false;  // Shift held
   // The key's characters with the effect of Shift and no other modifier.
   std::optional<QString> shiftedText;
+  // The Insert key, which types nothing (Shift+Insert pastes).
+  bool insert = false;
 };
 
 // Keeps a monitor installed while held; null when installation failed.

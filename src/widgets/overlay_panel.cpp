@@ -15,6 +15,7 @@ namespace tuckshelf {
 namespace {
 
 constexpr int kFrameAnimationMs = 180;
+constexpr int kFirstStepMs = 16;  // one frame at 60 Hz
 
 // Ease-in-ease-out: the cubic Bézier (0.42, 0) (0.58, 1).
 QEasingCurve easeInEaseOut() {
@@ -25,9 +26,10 @@ QEasingCurve easeInEaseOut() {
 
 }  // namespace
 
-// Reports the window's own pointer crossings and motion, before Qt hands
-// them to the widget underneath, and shapes the window again once it is
-// on screen: some compositors (GNOME's under Xwayland) ignore an input
+// Reports the pointer entering and leaving the window, before Qt hands
+// the events on (motion inside the open panel never changes whether it
+// stays open, so it is not reported), and shapes the window again once it
+// is on screen: some compositors (GNOME's under Xwayland) ignore an input
 // shape set while the window was being mapped.
 class OverlayPanel::WindowEvents : public QObject {
  public:
@@ -37,9 +39,6 @@ class OverlayPanel::WindowEvents : public QObject {
     switch (event->type()) {
       case QEvent::Enter:
         report(PointerEvent::Kind::entered, static_cast<QEnterEvent*>(event)->globalPosition());
-        break;
-      case QEvent::MouseMove:
-        report(PointerEvent::Kind::moved, static_cast<QMouseEvent*>(event)->globalPosition());
         break;
       case QEvent::Leave:
         report(PointerEvent::Kind::left, {});
@@ -131,6 +130,9 @@ void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   animation_->setStartValue(window_->geometry());
   animation_->setEndValue(target);
   animation_->start();
+  // The first step at once rather than a frame from now: the panel starts
+  // to move the moment the pointer arrives.
+  animation_->setCurrentTime(kFirstStepMs);
 }
 
 void OverlayPanel::raise() {

@@ -23,6 +23,9 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, X11Selecti
   xcb_connection_t* c = connection_->get();
   atoms_ = X11SelectionAtoms::intern(c);
   owner_ = std::make_unique<X11SelectionOwner>(*connection_, atoms_);
+  owner_->onContentServed = [this] {
+    if (pasted_) pasted_();
+  };
   eventHandler_ = connection_->addEventHandler([this](const xcb_generic_event_t& event) { handleEvent(event); });
 
   // Listen first, then look: a change in between is then not missed.
@@ -39,6 +42,11 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, X11Selecti
 }
 
 X11Clipboard::~X11Clipboard() {
+  // Managing ends with this object, not with the connection it shares.
+  if (managesClipboard_ && connection_->isValid()) {
+    xcb_set_selection_owner(connection_->get(), XCB_WINDOW_NONE, atoms_.clipboardManager, XCB_CURRENT_TIME);
+    xcb_flush(connection_->get());
+  }
   // Fetches use the connection; they go before it does.
   fetch_.reset();
   retired_.clear();
@@ -121,12 +129,15 @@ void X11Clipboard::handleEvent(const xcb_generic_event_t& event) {
         owner_->handlePropertyNotify(notify);
       return;
     }
-    case XCB_SELECTION_REQUEST:
-      return owner_->handleSelectionRequest(
-          reinterpret_cast<const xcb_selection_request_event_t&>(event));
+    case XCB_SELECTION_REQUEST: {
+      const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(event);
+      if (request.selection == atoms_.clipboardManager) return handleManagerRequest(request);
+      return owner_->handleSelectionRequest(request);
+    }
     case XCB_SELECTION_CLEAR: {
       const auto& clear = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
       if (clear.selection == atoms_.clipboard && !predatesOurWrite(event)) owner_->disown();
+      if (clear.selection == atoms_.clipboardManager) managesClipboard_ = false;
       return;
     }
     case 0: {  // an error, such as a requestor window gone before its reply
@@ -152,13 +163,83 @@ void X11Clipboard::handleOwnerChange(const xcb_xfixes_selection_notify_event_t& 
   if (predatesOurWrite(reinterpret_cast<const xcb_generic_event_t&>(event))) return;
   owner_->disown();
   // The owner quit or its window went, and the contents with them. (Such
-  // notices still name the old owner.)
-  if (event.owner == XCB_WINDOW_NONE ||
-      event.subtype != XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER) {
+  // notices still name the old owner.) What it held may be kept; not when
+  // it cleared the clipboard on purpose.
+  const bool ownerWentAway = event.subtype != XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER;
+  if (ownerWentAway && offerToKeep()) return;
+  if (ownerWentAway || event.owner == XCB_WINDOW_NONE) {
     settleNow({});
     return;
   }
   startFetch(event.timestamp);
+}
+
+bool X11Clipboard::offerToKeep() {
+  // While a change is still being read, what is known is an older clip.
+  if (!ownerGone_ || fetch_) return false;
+  const std::int64_t before = generation_;
+  ownerGone_();
+  return generation_ != before && owner_->owns();
+}
+
+void X11Clipboard::setPasteHandler(std::function<void()> handler) { pasted_ = std::move(handler); }
+void X11Clipboard::setOwnerGoneHandler(std::function<void()> handler) { ownerGone_ = std::move(handler); }
+
+bool X11Clipboard::becomeClipboardManager() {
+  if (!owner_ || !connection_->isValid()) return false;
+  xcb_connection_t* c = connection_->get();
+  XcbPtr<xcb_get_selection_owner_reply_t> current(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
+  if (current && current->owner != XCB_WINDOW_NONE && current->owner != connection_->window()) {
+    qInfo("tuckshelf: another clipboard manager is running; leaving the hand-over at quit to it");
+    return false;
+  }
+  xcb_set_selection_owner(c, connection_->window(), atoms_.clipboardManager,
+                          connection_->serverTime(kServerTimeLimit));
+  XcbPtr<xcb_get_selection_owner_reply_t> now(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
+  managesClipboard_ = now && now->owner == connection_->window();
+  return managesClipboard_;
+}
+
+// The freedesktop clipboard-manager convention: a program about to quit
+// converts CLIPBOARD_MANAGER to SAVE_TARGETS, and the manager takes the
+// clipboard's contents over before answering.
+void X11Clipboard::handleManagerRequest(const xcb_selection_request_event_t& request) {
+  xcb_connection_t* c = connection_->get();
+  const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
+  if (!managesClipboard_) return owner_->notify(request, XCB_ATOM_NONE);
+  if (request.target == atoms_.targets) {
+    const xcb_atom_t targets[] = {atoms_.targets, atoms_.saveTargets};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
+    return owner_->notify(request, property);
+  }
+  if (request.target != atoms_.saveTargets) return owner_->notify(request, XCB_ATOM_NONE);
+  // Our own quit asking ourselves: nothing to keep.
+  const bool kept = request.requestor != connection_->window() && offerToKeep();
+  if (kept)
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, atoms_.null, 32, 0, nullptr);
+  owner_->notify(request, kept ? property : xcb_atom_t(XCB_ATOM_NONE));
+}
+
+void X11Clipboard::handOverToManager(int ms) {
+  if (!owner_ || !owner_->owns() || managesClipboard_ || !connection_->isValid()) return;
+  xcb_connection_t* c = connection_->get();
+  XcbPtr<xcb_get_selection_owner_reply_t> manager(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
+  if (!manager || manager->owner == XCB_WINDOW_NONE) return;
+  xcb_convert_selection(c, connection_->window(), atoms_.clipboardManager, atoms_.saveTargets,
+                        atoms_.replyProperty, XCB_CURRENT_TIME);
+  // The manager reads our contents meanwhile: keep serving until it answers.
+  QEventLoop loop;
+  const auto answered = connection_->addEventHandler([&](const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) != XCB_SELECTION_NOTIFY) return;
+    if (reinterpret_cast<const xcb_selection_notify_event_t&>(event).selection == atoms_.clipboardManager)
+      loop.quit();
+  });
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  connection_->flushSoon();
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void X11Clipboard::startFetch(xcb_timestamp_t time, Initial initial) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -47,10 +48,25 @@ class X11Clipboard final : public Clipboard {
   void clear() override;
   void setText(const QString& text) override;
   void setImage(const std::shared_ptr<const ClipImage>& image) override;
+  void setPasteHandler(std::function<void()> handler) override;
+  void setOwnerGoneHandler(std::function<void()> handler) override;
+
+  // Becomes the session's clipboard manager (owner of CLIPBOARD_MANAGER),
+  // so that programs hand their clipboard over when they quit; leaves a
+  // manager already there alone. False when there is one.
+  bool becomeClipboardManager();
+  // While this program owns CLIPBOARD and another program manages the
+  // clipboard, asks that manager to keep the contents (SAVE_TARGETS) and
+  // serves it for up to `ms`; for a clean quit.
+  void handOverToManager(int ms);
 
  private:
   void handleEvent(const xcb_generic_event_t& event);
   void handleOwnerChange(const xcb_xfixes_selection_notify_event_t& event);
+  void handleManagerRequest(const xcb_selection_request_event_t& event);
+  // Lets the owner-gone handler write back what the owner held; true when
+  // it did.
+  bool offerToKeep();
   // True for events the server sent before this program's latest write.
   bool predatesOurWrite(const xcb_generic_event_t& event) const;
   enum class Initial { No, Yes };  // the contents present at construction
@@ -76,6 +92,9 @@ class X11Clipboard final : public Clipboard {
   bool fetchingInitialContents_ = false;
   bool initialWaitGaveUp_ = false;
   QEventLoop* initialWait_ = nullptr;
+  std::function<void()> ownerGone_;
+  std::function<void()> pasted_;
+  bool managesClipboard_ = false;
 };
 
 }  // namespace tuckshelf

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <xcb/xfixes.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -25,10 +26,13 @@ X11Connection::X11Connection(const QByteArray& displayName) {
   xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
   for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
   if (screens.rem > 0) root_ = screens.data->root;
+  screenNumber_ = screenNumber;
   window_ = createWindow();
   timestampProperty_ = internAtom(connection_, "TUCKSHELF_TIMESTAMP");
   setUpXfixes();
 
+  // The command line talks to a running copy without an event loop.
+  if (!QCoreApplication::instance()) return;
   notifier_ =
       new QSocketNotifier(xcb_get_file_descriptor(connection_), QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
@@ -110,7 +114,7 @@ void X11Connection::drain() {
   xcb_flush(connection_);
   if (!isValid() && !reportedBroken_) {
     reportedBroken_ = true;
-    notifier_->setEnabled(false);
+    if (notifier_) notifier_->setEnabled(false);
     qCWarning(lcClipboard) << "lost the connection to the X server";
   }
 }
@@ -119,26 +123,37 @@ xcb_timestamp_t X11Connection::serverTime(std::chrono::milliseconds limit) {
   if (!isValid()) return XCB_CURRENT_TIME;
   xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timestampProperty_,
                       XCB_ATOM_STRING, 8, 0, nullptr);
+  const auto event = waitForEvent(
+      [this](const xcb_generic_event_t& e) {
+        if ((e.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(e);
+        return notify.window == window_ && notify.atom == timestampProperty_;
+      },
+      limit);
+  if (event) return reinterpret_cast<const xcb_property_notify_event_t&>(*event).time;
+  qCWarning(lcClipboard) << "the X server did not report its time";
+  return XCB_CURRENT_TIME;
+}
+
+XcbPtr<xcb_generic_event_t> X11Connection::waitForEvent(
+    const std::function<bool(const xcb_generic_event_t&)>& wanted, std::chrono::milliseconds limit) {
   xcb_flush(connection_);
   const QDeadlineTimer deadline(limit);
-  for (;;) {
+  XcbPtr<xcb_generic_event_t> found;
+  while (!found) {
     while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
-      if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
-        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(*event);
-        if (notify.window == window_ && notify.atom == timestampProperty_) {
-          if (!held_.empty()) flushSoon();
-          return notify.time;
-        }
+      if (wanted(*event)) {
+        found = std::move(event);
+        break;
       }
       held_.push_back(std::move(event));
     }
-    if (!isValid() || deadline.hasExpired()) break;
+    if (found || !isValid() || deadline.hasExpired()) break;
     pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
     ::poll(&fd, 1, int(deadline.remainingTime()));
   }
   if (!held_.empty()) flushSoon();
-  qCWarning(lcClipboard) << "the X server did not report its time";
-  return XCB_CURRENT_TIME;
+  return found;
 }
 
 }  // namespace tuckshelf

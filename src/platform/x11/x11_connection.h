@@ -55,6 +55,12 @@ class X11Connection : public QObject {
   // The server's time now, from a zero-length change to a property of our
   // window; XCB_CURRENT_TIME when the server does not answer within `limit`.
   xcb_timestamp_t serverTime(std::chrono::milliseconds limit);
+  // Reads events until one is `wanted`, for at most `limit`; the others are
+  // handed to the handlers afterwards, from the event loop.
+  XcbPtr<xcb_generic_event_t> waitForEvent(const std::function<bool(const xcb_generic_event_t&)>& wanted,
+                                           std::chrono::milliseconds limit);
+  // The screen that the display name chose.
+  int screenNumber() const { return screenNumber_; }
 
   using EventHandler = std::function<void(const xcb_generic_event_t&)>;
   using HandlerToken = std::shared_ptr<EventHandler>;
@@ -70,6 +76,7 @@ class X11Connection : public QObject {
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t window_ = XCB_WINDOW_NONE;
   xcb_window_t root_ = XCB_WINDOW_NONE;
+  int screenNumber_ = 0;
   xcb_atom_t timestampProperty_ = XCB_ATOM_NONE;
   std::uint8_t xfixesFirstEvent_ = 0;
   QSocketNotifier* notifier_ = nullptr;

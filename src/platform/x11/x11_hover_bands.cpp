@@ -11,12 +11,14 @@
 #include <xcb/xcb.h>
 
 #include "platform/qt/qt_coordinates.h"
+#include "platform/x11/x11_motion_pacer.h"
 
 namespace tuckshelf {
 namespace {
 
-constexpr uint32_t kPointerEvents =
-    XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_POINTER_MOTION;
+// Motion as hints, paced to the frame rate by X11MotionPacer.
+constexpr uint32_t kPointerEvents = XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW |
+                                    XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_POINTER_MOTION_HINT;
 
 xcb_connection_t* qtConnection() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -79,10 +81,14 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
   void set(const std::vector<Rect>& bands) {
     if (!c_) return;
     while (windows_.size() > bands.size()) {
+      X11MotionPacer::instance().forget(windows_.back());
       xcb_destroy_window(c_, windows_.back());
       windows_.pop_back();
     }
-    while (windows_.size() < bands.size()) windows_.push_back(create());
+    while (windows_.size() < bands.size()) {
+      windows_.push_back(create());
+      X11MotionPacer::instance().pace(windows_.back());
+    }
     for (std::size_t i = 0; i < bands.size(); ++i) {
       const QRect r = toQtPixels(bands[i]);
       const uint32_t values[] = {uint32_t(r.x()), uint32_t(r.y()), uint32_t(std::max(1, r.width())),
@@ -98,6 +104,7 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
 
   PointerHandler handler;
 
+
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (type != "xcb_generic_event_t" || !handler) return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -109,13 +116,13 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
         const bool entered = (event->response_type & 0x7f) == XCB_ENTER_NOTIFY;
         report(entered ? PointerEvent::Kind::entered : PointerEvent::Kind::left, crossing->root_x,
                crossing->root_y);
-        return true;
+        return false;
       }
       case XCB_MOTION_NOTIFY: {
         const auto* motion = reinterpret_cast<const xcb_motion_notify_event_t*>(event);
         if (!ours(motion->event)) return false;
         report(PointerEvent::Kind::moved, motion->root_x, motion->root_y);
-        return true;
+        return false;  // the pacer hears of it too; Qt knows no such window
       }
     }
     return false;

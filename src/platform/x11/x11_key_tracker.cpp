@@ -37,7 +37,9 @@ void X11KeyTracker::setKeymap(xkb_keymap* keymap) {
 KeyDown X11KeyTracker::press(xkb_keycode_t key, bool repeat) {
   KeyDown down;
   down.ctrl = held(Role::kControl);
-  down.shiftedText = characters(key, held(Role::kShift));
+  down.shift = held(Role::kShift);
+  down.shiftedText = characters(key, down.shift);
+  down.insert = isInsert(key);
   if (key < kKeycodes) {
     // A repeat says the key is down even when its press came before we
     // started listening; it never adds a second press.
@@ -56,6 +58,16 @@ bool X11KeyTracker::held(Role role) const {
   for (std::size_t key = 0; key < kKeycodes; ++key) {
     if (roles_[key] == role && downs_[key] > 0) return true;
   }
+  return false;
+}
+
+bool X11KeyTracker::isInsert(xkb_keycode_t key) {
+  if (!probe_) return false;
+  xkb_state_update_mask(probe_.get(), 0, 0, 0, 0, 0, layout_);
+  const xkb_keysym_t* syms = nullptr;
+  const int count = xkb_state_key_get_syms(probe_.get(), key, &syms);
+  for (int i = 0; i < count; ++i)
+    if (syms[i] == XKB_KEY_Insert || syms[i] == XKB_KEY_KP_Insert) return true;
   return false;
 }
 

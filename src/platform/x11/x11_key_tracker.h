@@ -40,6 +40,7 @@ class X11KeyTracker {
   enum class Role : uint8_t { kOther, kControl, kShift };
   bool held(Role role) const;
   std::optional<QString> characters(xkb_keycode_t key, bool shift);
+  bool isInsert(xkb_keycode_t key);
 
   struct KeymapUnref {
     void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }

@@ -55,6 +55,9 @@ X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
   request(&atoms.compoundText, "COMPOUND_TEXT");
   request(&atoms.passwordManagerHint, "x-kde-passwordManagerHint");
   request(&atoms.imagePng, "image/png");
+  request(&atoms.clipboardManager, "CLIPBOARD_MANAGER");
+  request(&atoms.saveTargets, "SAVE_TARGETS");
+  request(&atoms.null, "NULL");
   request(&atoms.replyProperty, "TUCKSHELF_SELECTION");
   atoms.imageTargets.resize(imageTypes.size());
   for (size_t i = 0; i < imageTypes.size(); ++i) {

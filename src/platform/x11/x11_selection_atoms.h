@@ -27,6 +27,10 @@ struct X11SelectionAtoms {
   xcb_atom_t compoundText = XCB_ATOM_NONE;
   xcb_atom_t passwordManagerHint = XCB_ATOM_NONE;
   xcb_atom_t imagePng = XCB_ATOM_NONE;
+  // The session's clipboard manager and its hand-over request.
+  xcb_atom_t clipboardManager = XCB_ATOM_NONE;
+  xcb_atom_t saveTargets = XCB_ATOM_NONE;
+  xcb_atom_t null = XCB_ATOM_NONE;
   // Where owners put what this program asked for.
   xcb_atom_t replyProperty = XCB_ATOM_NONE;
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,13 @@ class X11SelectionOwner : public QObject {
 
   void handleSelectionRequest(const xcb_selection_request_event_t& event);
   void handlePropertyNotify(const xcb_property_notify_event_t& event);
+  // Tells the requestor its request was answered in `property`, or refused
+  // (XCB_ATOM_NONE).
+  void notify(const xcb_selection_request_event_t& request, xcb_atom_t property);
+
+  // Called when another program is given the contents themselves (a
+  // paste), not for probes of the targets on offer.
+  std::function<void()> onContentServed;
 
  private:
   bool serve(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property);
@@ -48,7 +56,6 @@ class X11SelectionOwner : public QObject {
   void sendIncrementally(xcb_window_t requestor, xcb_atom_t property, const Offer& offer);
   void replyWithAtoms(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type,
                       const std::vector<xcb_atom_t>& atoms);
-  void notify(const xcb_selection_request_event_t& request, xcb_atom_t property);
   void dropFinishedSends();
 
   X11Connection& connection_;

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_window_shaper.h"
 
+#include "platform/x11/x11_motion_pacer.h"
+
 #include <vector>
 
 #include <QGuiApplication>
@@ -36,7 +38,7 @@ void X11WindowShaper::prepare(QWidget& window) {
   const QByteArray value = QByteArrayLiteral("tuckshelf\0tuckshelf\0");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, windowId(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       uint32_t(value.size()), value.constData());
-  xcb_flush(c);
+  X11MotionPacer::instance().pace(windowId(window));
 }
 
 void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {

@@ -12,7 +12,8 @@ namespace tuckshelf {
 // own mask and input flag stand in.
 class X11WindowShaper : public WindowShaper {
  public:
-  // Also sets WM_CLASS, both parts "tuckshelf" whatever the executable is called.
+  // Also sets WM_CLASS, both parts "tuckshelf" whatever the executable is
+  // called, and paces the window's pointer motion to the frame rate.
   void prepare(QWidget& window) override;
   void setBoundingShape(QWidget& window, const QRegion& shape) override;
   void setClickThrough(QWidget& window, bool on) override;

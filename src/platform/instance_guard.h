@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+
+namespace tuckshelf {
+
+// One running copy of the program per display.
+class InstanceGuard {
+ public:
+  virtual ~InstanceGuard() = default;
+  // Becomes the running copy on this display. An earlier copy there is
+  // asked to quit and given two seconds before it is ended; copies on
+  // other displays are left alone.
+  virtual void claim() = 0;
+  // What a later copy, or the command line, asks of the running one: to
+  // quit (`quitting` runs first, then the event loop ends) or to empty
+  // the history.
+  virtual void setHandlers(std::function<void()> quitting, std::function<void()> clear) = 0;
+};
+
+// What the command line can ask of the copy running on this display.
+enum class RemoteCommand { quit, clear };
+enum class RemoteOutcome { done, noRunningCopy };
+
+}  // namespace tuckshelf
