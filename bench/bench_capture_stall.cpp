@@ -26,6 +26,7 @@
 #include "platform/qt/qt_timers.h"
 #include "platform/x11/x11_input_monitors.h"
 #include "platform/x11/x11_clipboard.h"
+#include "platform/x11/x11_hover_bands.h"
 #include "../tests/unit/fakes.h"
 
 using namespace tuckshelf;
@@ -120,11 +121,12 @@ int main(int argc, char** argv) {
   QtDisplays displays;
   X11InputMonitors monitors;
   QtTimers timers;
-  fakes::FakeProcesses processes;  // ends no other process
+  fakes::FakeInstance instance;  // no other copy to end
   QtTextMeasurer measurer(fontFor(OverlayFont{}));
+  X11HoverBands bands;
   X11WindowShaper shaper;
-  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers,
-                                                       processes, measurer, overlayPanelFactory(shaper)});
+  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers, instance,
+                                                       measurer, bands, overlayPanelFactory(shaper)});
   delegate->launch();
   runUntil([] { return false; }, 500);  // launch work out of the way
 

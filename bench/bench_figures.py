@@ -10,15 +10,17 @@ import time
 
 from harness import Session
 from bench_peers import CopyQ, Tuckshelf, wait_until
-from bench_procs import CpuSample, cpu_share, rss_kib, sleeps_between
+from bench_procs import rss_kib
 
 
 class Figure:
-    """One row of the final table. Lower is better for every figure here."""
+    """One row of the final table. Lower is better for every figure here.
+    `peer` is CopyQ's figure, None when not taken, or "n/a" where CopyQ has
+    nothing to measure; a `void` figure fails its target whatever its value."""
 
-    def __init__(self, label, unit, ours, peer=None, target=None, note=""):
+    def __init__(self, label, unit, ours, peer=None, target=None, note="", void=False):
         self.label, self.unit, self.ours, self.peer = label, unit, ours, peer
-        self.target, self.note = target, note
+        self.target, self.note, self.void = target, note, void
 
 
 def say(line):
@@ -38,98 +40,6 @@ def started_pair(session, binary):
 def stop_all(*programs):
     for p in programs:
         p.stop()
-
-
-def _cpu_over(programs, seconds, action=None):
-    """Shares of a core (stat, schedstat) of each program while `action`
-    runs, or while idle for `seconds`."""
-    pids = {p: p.pids() for p in programs}
-    start = time.monotonic()
-    before = {p: CpuSample(pids[p], start) for p in programs}
-    if action:
-        action()
-    else:
-        time.sleep(seconds)
-    end = time.monotonic()
-    after = {p: CpuSample(pids[p], end) for p in programs}
-    shares = {p: cpu_share(before[p], after[p]) for p in programs}
-    sleeps = {p: sleeps_between(before[p], after[p]) for p in programs}
-    return shares, sleeps, end - start
-
-
-def idle_cpu(binary, seconds=60.0):
-    session = Session()
-    try:
-        ours, peer = started_pair(session, binary)
-        time.sleep(3)  # past the launch's own work
-        shares, sleeps, wall = _cpu_over((ours, peer), seconds)
-        for p in (ours, peer):
-            stat, sched = shares[p]
-            say(f"idle CPU over {wall:.0f} s, {p.name} (utime+stime): {stat:.4f} % of a core")
-            say(f"idle CPU over {wall:.0f} s, {p.name} (schedstat): {sched:.4f} % of a core")
-            say(f"idle wake-ups, {p.name}: {sleeps[p] / wall:.1f} sleeps/s")
-        # Each 0.4 s poll wakes the program and asks the X server where the
-        # pointer is: what one poll costs, from the finer figure.
-        tick_us = shares[ours][1] / 100 * 0.4 * 1e6
-        say(f"CPU of one 0.4 s poll, tuckshelf: {tick_us:.0f} us")
-        stop_all(ours, peer)
-        return [Figure(f"idle CPU, {seconds:.0f} s", "% core", shares[ours][0], shares[peer][0], 0.02,
-                       f"schedstat {shares[ours][1]:.4f} vs {shares[peer][1]:.4f}; tuckshelf: {tick_us:.0f} us "
-                       f"a 0.4 s poll, {sleeps[ours] / wall * 0.4:.1f} sleeps a poll (timer, X round trip "
-                       f"for the pointer); CopyQ has no poll")]
-    finally:
-        session.close()
-
-
-def motion_cpu(binary, seconds=10.0, rate=100):
-    """CPU while xdotool moves the pointer to and fro over an xev window."""
-    session = Session()
-    try:
-        xev_log = os.path.join(session.tmp, "xev.log")
-        with open(xev_log, "wb") as log:
-            session._spawn(["xev", "-geometry", "1000x600+460+300"], stdout=log)
-        wait_until(lambda: session._run(["xdotool", "search", "--onlyvisible", "--name", "Event Tester"],
-                                        check=False).stdout.strip(), 10, 0.05, "the xev window")
-        session.xdotool("mousemove", 960, 600)
-        ours, peer = started_pair(session, binary)
-        time.sleep(2)
-
-        moves = int(seconds * rate)
-        script = os.path.join(session.tmp, "moves.xdo")
-        # xdotool's own sleep between moves, less its ~0.2 ms per move.
-        pause = max(0.0, 1.0 / rate - 0.0002)
-        with open(script, "w") as f:
-            for i in range(moves):
-                step = "3 0" if i % 2 == 0 else "-- -3 0"
-                f.write(f"mousemove_relative {step}\nsleep {pause:.4f}\n")
-        motions_before = _count_motion(xev_log)
-        shares, sleeps, wall = _cpu_over((ours, peer), seconds,
-                                         lambda: session._run(["xdotool", script], timeout=seconds * 4))
-        time.sleep(0.2)
-        delivered = _count_motion(xev_log) - motions_before
-        say(f"pointer moves sent by xdotool: {moves} moves in {wall:.2f} s")
-        say(f"pointer move rate: {moves / wall:.1f} moves/s")
-        say(f"motion events the xev window got: {delivered} events")
-        for p in (ours, peer):
-            stat, sched = shares[p]
-            say(f"CPU while the pointer moves over an xev window, {p.name} (utime+stime): {stat:.3f} % of a core")
-            say(f"CPU while the pointer moves over an xev window, {p.name} (schedstat): {sched:.3f} % of a core")
-        event_us = shares[ours][1] / 100 * wall / moves * 1e6
-        say(f"CPU of one pointer motion, tuckshelf: {event_us:.0f} us")
-        say(f"sleeps of one pointer motion, tuckshelf: {sleeps[ours] / moves:.2f}")
-        stop_all(ours, peer)
-        return [Figure(f"CPU, pointer moving {moves / wall:.0f}/s over xev", "% core", shares[ours][0],
-                       shares[peer][0], 0.5,
-                       f"schedstat {shares[ours][1]:.3f} vs {shares[peer][1]:.3f}; tuckshelf: {event_us:.0f} us "
-                       f"a motion, {sleeps[ours] / moves:.2f} sleeps a motion (the raw event, then the X "
-                       f"round trip for the pointer, which raw events do not carry); CopyQ ignores motion")]
-    finally:
-        session.close()
-
-
-def _count_motion(path):
-    with open(path, "rb") as f:
-        return f.read().count(b"MotionNotify")
 
 
 def memory(binary, images):
@@ -182,8 +92,21 @@ SYSTEM_PYTHON = "/usr/bin/python3"  # where Debian's python3-xlib is
 PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench_open_probe.py")
 
 
+def open_probe(session, window, runs):
+    """bench_open_probe.py on `session`: the pointer from the bottom left into
+    the top row at the centre, `runs` times; for each entry, the milliseconds
+    until the first drawing, the first growth and the first grown frame."""
+    mid = session.width // 2
+    out = subprocess.run([SYSTEM_PYTHON, PROBE, str(window), str(mid), "0", "200", str(session.height - 200),
+                          str(runs)], env=session.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         timeout=60 + 3 * runs)
+    if out.returncode != 0:
+        raise RuntimeError(f"the open-list probe failed: {out.stderr.decode().strip()}")
+    return [tuple(float(x) for x in line.split()) for line in out.stdout.decode().splitlines()]
+
+
 def open_list_real(binary, runs=10):
-    """The real program: from the pointer entering the hover region to the
+    """The real program: from the pointer entering the hover band to the
     first drawing on the panel window after it (XDAMAGE), with five short
     and with five 1 MB texts in the history."""
     megabyte = [(f"word{i} and some more words " * 40000)[:1 << 20] for i in range(5)]
@@ -199,16 +122,8 @@ def open_list_real(binary, runs=10):
                 json.dump({"tuckshelf.history.text": texts}, f)
             ours.start()
             ours.wait_ready()
-            window = session._run(["xdotool", "search", "--onlyvisible", "--classname", "tuckshelf"]
-                                  ).stdout.split()[0].decode()
-            mid = session.width // 2
-            out = subprocess.run([SYSTEM_PYTHON, PROBE, window, str(mid), "0", "200", str(session.height - 200),
-                                  str(runs)], env=session.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                 timeout=120)
-            if out.returncode != 0:
-                raise RuntimeError(f"the open-list probe failed: {out.stderr.decode().strip()}")
-            ms = statistics.median(float(x) for x in out.stdout.split())
-            say(f"pointer into the region until the panel is first drawn, real program, {label}: "
+            ms = statistics.median(drawn for drawn, _, _ in open_probe(session, ours.panel()["WINDOW"], runs))
+            say(f"pointer into the band until the panel is first drawn, real program, {label}: "
                 f"{ms:.2f} ms (median of {runs})")
             rows.append(Figure(f"open list (drawn), {label}", "ms", ms, target=16.7,
                                note="real program on Xvfb: XTEST move to first XDAMAGE report"))

@@ -32,14 +32,15 @@ QString longText(int variant) {
 double medianOpenMs(const std::vector<QString>& texts) {
   FakeClipboard clipboard;
   FakeSettingsStore defaults;
-  FakeDisplays displays = FakeDisplays::single();
+  FakeDisplays displays;
   FakeMonitors monitors;
   FakeTimers timers;
-  FakeProcesses processes;
+  FakeInstance instance;
   QtTextMeasurer measurer(fontFor(OverlayFont{}));
+  FakeHoverBands bands;
   X11WindowShaper shaper;
-  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers,
-                                                       processes, measurer, overlayPanelFactory(shaper)});
+  auto delegate = AppDelegate::create(PlatformServices{clipboard, defaults, displays, monitors, timers, instance,
+                                                       measurer, bands, overlayPanelFactory(shaper)});
   QStringList stored(texts.begin(), texts.end());
   defaults.setStringArray(kHistoryKey, stored);
   delegate->launch();
@@ -49,12 +50,12 @@ double medianOpenMs(const std::vector<QString>& texts) {
   for (int run = 0; run < 15; ++run) {
     displays.pointer = Point{960, 1080};
     const auto start = Clock::now();
-    delegate->pollCursor();              // opens: rows built, panel placed
+    delegate->pollCursor(displays.pointer);  // opens: rows built, panel placed
     QApplication::sendPostedEvents();    // resize and layout of the rows
     QApplication::processEvents();
     ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     displays.pointer = Point{100, 100};
-    delegate->pollCursor();              // collapses
+    delegate->pollCursor(std::nullopt);  // the pointer left: collapses
     QApplication::processEvents();
   }
   std::sort(ms.begin(), ms.end());

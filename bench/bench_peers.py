@@ -67,6 +67,24 @@ class Tuckshelf:
             return r.returncode == 0 and r.stdout.strip()
         wait_until(mapped, timeout, 0.02, "the tuckshelf panel")
 
+    def panel(self):
+        """The panel window as a dict of WINDOW, X, Y, WIDTH and HEIGHT, or
+        None: the largest mapped window of the program's class, since the
+        hover bands may carry that class too and are always smaller."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "tuckshelf",
+                            "getwindowgeometry", "--shell", "%@"],
+                           env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        windows, current = [], {}
+        for line in r.stdout.decode().split():
+            key, _, value = line.partition("=")
+            if key == "WINDOW":
+                current = {}
+                windows.append(current)
+            if value.lstrip("-").isdigit():
+                current[key] = int(value)
+        windows = [w for w in windows if {"WINDOW", "WIDTH", "HEIGHT"} <= w.keys()]
+        return max(windows, key=lambda w: w["WIDTH"] * w["HEIGHT"], default=None)
+
     def pids(self):
         return [self.proc.pid]
 

@@ -5,6 +5,8 @@ Each real-program figure runs on an Xvfb of its own, with a fresh home for
 each program; the program runs from a copy of its binary, since a new copy
 of Tuckshelf ends every other running copy of the same path. The in-process
 benchmarks (bench_*) are run for the figures no outside observer can take.
+How the pointer figures are taken is in bench_pointer.py, and printed
+before them.
 """
 
 import argparse
@@ -21,9 +23,10 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 
 from harness import Session  # noqa: E402
-from bench_figures import Figure, idle_cpu, memory, motion_cpu, open_list_real, say, startup  # noqa: E402
+from bench_figures import Figure, memory, open_list_real, say, startup  # noqa: E402
+from bench_pointer import pointer_figures  # noqa: E402
 
-FIGURES = ("idle", "motion", "memory", "open", "stall", "startup")
+FIGURES = ("pointer", "memory", "open", "stall", "startup")
 IMAGE_COUNT = 5
 
 
@@ -96,7 +99,20 @@ def run_open_list(bench_dir):
     return rows
 
 
+def pointer_mover(build):
+    """bench_pointer_motion, built now should the build have been configured
+    before its xcb-xtest package was installed."""
+    path = os.path.join(build, "bench", "bench_pointer_motion")
+    if not os.path.exists(path):
+        subprocess.run(["cmake", "-S", os.path.join(HERE, ".."), "-B", build], check=True,
+                       stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build, "--target", "bench_pointer_motion"], check=True)
+    return path
+
+
 def fmt(value):
+    if isinstance(value, str):
+        return value
     if value is None:
         return "-"
     if value == 0:
@@ -105,18 +121,22 @@ def fmt(value):
 
 
 def table(rows):
-    head = ("figure", "tuckshelf", "CopyQ", "ratio", "target met?")
+    head = ("figure", "tuckshelf", "CopyQ", "ratio", "target", "result")
     lines = []
     for r in rows:
         ratio = "-"
-        if r.peer is not None and r.peer > 0:
-            ratio = f"{r.ours / r.peer:.2f}x"
+        if isinstance(r.peer, str):
+            ratio = r.peer
+        elif r.peer is not None and r.peer > 0:
+            ratio = r.ours / r.peer
+            ratio = f"{ratio:.2f}x" if ratio < 100 else f"{ratio:.0f}x"
         elif r.peer == 0 and r.ours > 0:
             ratio = "n/a (CopyQ 0)"
-        met = "-"
+        target, result = "-", "-"
         if r.target is not None:
-            met = f"{'yes' if r.ours <= r.target else 'NO'} (<= {r.target:g} {r.unit})"
-        lines.append((f"{r.label} ({r.unit})", fmt(r.ours), fmt(r.peer), ratio, met))
+            target = f"<= {r.target:g}"
+            result = "FAIL (void)" if r.void else "PASS" if r.ours <= r.target else "FAIL"
+        lines.append((f"{r.label} ({r.unit})", fmt(r.ours), fmt(r.peer), ratio, target, result))
     widths = [max(len(x[i]) for x in [head, *lines]) for i in range(len(head))]
     out = [" | ".join(h.ljust(w) for h, w in zip(head, widths)),
            "-+-".join("-" * w for w in widths)]
@@ -133,6 +153,10 @@ def main():
     parser.add_argument("--only", default=",".join(FIGURES),
                         help="comma-separated figures among " + ", ".join(FIGURES))
     parser.add_argument("--idle-seconds", type=float, default=60.0)
+    parser.add_argument("--motion-seconds", type=float, default=20.0,
+                        help="how long the pointer moves for each pointer figure")
+    parser.add_argument("--entries", type=int, default=50,
+                        help="how often the pointer enters the band for the open latency")
     args = parser.parse_args()
     wanted = args.only.split(",")
     build = os.path.abspath(args.build)
@@ -149,8 +173,8 @@ def main():
 
         rows = []
         steps = {
-            "idle": lambda: idle_cpu(binary, args.idle_seconds),
-            "motion": lambda: motion_cpu(binary),
+            "pointer": lambda: pointer_figures(binary, pointer_mover(build), args.idle_seconds,
+                                               args.motion_seconds, args.entries),
             "memory": lambda: memory(binary, images),
             "open": lambda: run_open_list(bench_dir) + open_list_real(binary),
             "stall": lambda: run_capture_stall(bench_dir, images),

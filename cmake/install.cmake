@@ -50,19 +50,29 @@ install(CODE "
        FILES \"${_tuckshelf_data}/tuckshelf-autostart.desktop\")
 " COMPONENT tuckshelf)
 
-# Debian policy wants manual pages compressed; man reads them so everywhere.
-# -n keeps the name and time stamp out, so the bytes are reproducible.
-install(CODE "
-  set(_man_gz \"${PROJECT_BINARY_DIR}/tuckshelf.1.gz\")
-  execute_process(COMMAND gzip -9 -n -c \"${_tuckshelf_data}/tuckshelf.1\"
-                  OUTPUT_FILE \"\${_man_gz}\" RESULT_VARIABLE _gzip_status)
-  if(NOT _gzip_status EQUAL 0)
-    message(FATAL_ERROR \"gzip of the manual page failed: \${_gzip_status}\")
-  endif()
-  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\" TYPE FILE
-       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
-       FILES \"\${_man_gz}\")
-" COMPONENT tuckshelf)
+# The manual page and the Debian changelog are installed compressed, as
+# Debian wants them; -n keeps the name and time stamp out, so the bytes are
+# reproducible. They are built with the program, so a tree built with
+# `--target tuckshelf` (as `make install` and `make package` do) has them.
+# The changelog's maintainer is the package's.
+set(_tuckshelf_man_gz "${PROJECT_BINARY_DIR}/tuckshelf.1.gz")
+set(_tuckshelf_changelog "${PROJECT_BINARY_DIR}/changelog.Debian")
+configure_file("${_tuckshelf_data}/changelog.Debian.in" "${_tuckshelf_changelog}" @ONLY)
+add_custom_command(OUTPUT "${_tuckshelf_man_gz}"
+                   COMMAND gzip -9 -n -c "${_tuckshelf_data}/tuckshelf.1" > "${_tuckshelf_man_gz}"
+                   DEPENDS "${_tuckshelf_data}/tuckshelf.1" VERBATIM)
+add_custom_command(OUTPUT "${_tuckshelf_changelog}.gz"
+                   COMMAND gzip -9 -n -c "${_tuckshelf_changelog}" > "${_tuckshelf_changelog}.gz"
+                   DEPENDS "${_tuckshelf_changelog}" VERBATIM)
+add_custom_target(tuckshelf_docs DEPENDS "${_tuckshelf_man_gz}" "${_tuckshelf_changelog}.gz")
+add_dependencies(tuckshelf tuckshelf_docs)
+
+install(FILES "${_tuckshelf_man_gz}"
+        DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT tuckshelf)
+# The licence in Debian's machine-readable form, and the changelog, where
+# Debian keeps them: <prefix>/share/doc/tuckshelf.
+install(FILES "${_tuckshelf_data}/copyright" "${_tuckshelf_changelog}.gz"
+        DESTINATION "${CMAKE_INSTALL_DOCDIR}" COMPONENT tuckshelf)
 
 # ---- Debian package -------------------------------------------------------
 
@@ -81,6 +91,19 @@ managers are never recorded. It runs on X11, or through XWayland.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};tuckshelf;/")
 set(CPACK_STRIP_FILES ON)
+
+# The newest entry of the Debian changelog names the package's version: its
+# upstream part must be the project's, and the Debian revision after the last
+# hyphen comes from it, so the control file and the changelog agree.
+file(STRINGS "${_tuckshelf_data}/changelog.Debian.in" _tuckshelf_newest LIMIT_COUNT 1)
+if(NOT _tuckshelf_newest MATCHES "^tuckshelf \\(([^)]+)-([^)-]+)\\) ")
+  message(FATAL_ERROR "data/changelog.Debian.in does not start with \"tuckshelf (<version>-<revision>)\"")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "data/changelog.Debian.in's newest entry is for ${CMAKE_MATCH_1}, "
+                      "the project is ${PROJECT_VERSION}")
+endif()
+set(CPACK_DEBIAN_PACKAGE_RELEASE "${CMAKE_MATCH_2}")
 
 set(CPACK_DEBIAN_PACKAGE_NAME "tuckshelf")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -115,7 +138,8 @@ if(BUILD_TESTING OR TUCKSHELF_TESTS)
            COMMAND "${APPSTREAMCLI}" validate --no-net "${_tuckshelf_data}/${TUCKSHELF_APP_ID}.metainfo.xml")
   add_test(NAME install_layout
            COMMAND sh "${PROJECT_SOURCE_DIR}/tests/install/check_install.sh"
-                   "${PROJECT_BINARY_DIR}" "${TUCKSHELF_APP_ID}")
+                   "${PROJECT_BINARY_DIR}" "${TUCKSHELF_APP_ID}"
+                   "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}" "${TUCKSHELF_PACKAGE_CONTACT}")
   set_tests_properties(install_desktop_entry install_autostart_entry install_metainfo install_layout
                        PROPERTIES LABELS install TIMEOUT 120)
   # desktop-file-validate exits 0 on warnings: fail on them as on errors.

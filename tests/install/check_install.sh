@@ -2,15 +2,16 @@
 # Installs the build tree into a scratch directory, twice, and checks that
 # every file lands where desktops look for it, with the right modes, and
 # nothing else: once under a plain prefix (what `make install PREFIX=...`
-# does) and once staged for the prefix /usr (what the package holds).
-# Usage: check_install.sh <build dir> <application id>
+# does) and once staged for the prefix /usr (what the package holds); then,
+# if lintian is installed, the package itself.
+# Usage: check_install.sh <build dir> <application id> <package version> <maintainer>
 set -eu
 # Installed directories take their mode from the umask; `make install` and
 # `make package` use this one.
 umask 022
 
 build=$(cd "$1" && pwd)
-id=$2
+id=$2 version=$3 maintainer=$4
 source_data=$(cd "$(dirname "$0")/../../data" && pwd)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tuckshelf-install.XXXXXX")
@@ -36,6 +37,12 @@ expect_file() {  # <root> <relative path> <mode>
   [ "$(mode_of "$path")" = "$3" ] || fail "$2 has mode $(mode_of "$path"), wanted $3"
 }
 
+# expect_gzip_9n <root> <relative path>: gzip -9n output, no name or time stamp.
+expect_gzip_9n() {
+  [ ! -f "$1/$2" ] || [ "$(head -c 9 "$1/$2" | od -An -tx1 | tr -d ' \n')" = 1f8b08000000000002 ] ||
+    fail "$2 is not compressed with gzip -9n"
+}
+
 # check_tree <root> <prefix part> <sysconf part> <manifest> <DESTDIR> <label>
 check_tree() {
   root=$1 usr=$2 etc=$3 manifest=$4 destdir=$5 label=$6
@@ -50,7 +57,11 @@ check_tree() {
   expect_file "$root" "$usr/share/icons/hicolor/scalable/apps/$id.svg" 644
   expect_file "$root" "$usr/share/metainfo/$id.metainfo.xml" 644
   expect_file "$root" "$usr/share/man/man1/tuckshelf.1.gz" 644
+  expect_file "$root" "$usr/share/doc/tuckshelf/copyright" 644
+  expect_file "$root" "$usr/share/doc/tuckshelf/changelog.Debian.gz" 644
   expect_file "$root" "$etc/xdg/autostart/$id.desktop" 644
+  expect_gzip_9n "$root" "$usr/share/man/man1/tuckshelf.1.gz"
+  expect_gzip_9n "$root" "$usr/share/doc/tuckshelf/changelog.Debian.gz"
 
   cmp -s "$source_data/$id.desktop" "$root/$usr/share/applications/$id.desktop" ||
     fail "the installed desktop entry differs from data/$id.desktop"
@@ -62,6 +73,18 @@ check_tree() {
     gzip -dc "$root/$usr/share/man/man1/tuckshelf.1.gz" | cmp -s "$source_data/tuckshelf.1" - ||
       fail "the installed manual page does not unpack to data/tuckshelf.1"
   fi
+  cmp -s "$source_data/copyright" "$root/$usr/share/doc/tuckshelf/copyright" ||
+    fail "the installed copyright file differs from data/copyright"
+  # The changelog parses, and its newest entry is this package's.
+  if [ -f "$root/$usr/share/doc/tuckshelf/changelog.Debian.gz" ]; then
+    gzip -dc "$root/$usr/share/doc/tuckshelf/changelog.Debian.gz" >"$scratch/changelog" ||
+      fail "the installed changelog does not unpack"
+    parsed=$(dpkg-parsechangelog -l "$scratch/changelog" 2>&1) || fail "the changelog does not parse: $parsed"
+    for line in "Source: tuckshelf" "Version: $version" "Distribution: unstable" "Urgency: medium" \
+                "Maintainer: $maintainer"; do
+      printf '%s\n' "$parsed" | grep -qxF "$line" || fail "the changelog's newest entry lacks \"$line\""
+    done
+  fi
 
   # Nothing else, and no directory others cannot enter.
   expected=$(printf '%s\n' \
@@ -70,6 +93,8 @@ check_tree() {
     "$usr/share/icons/hicolor/scalable/apps/$id.svg" \
     "$usr/share/metainfo/$id.metainfo.xml" \
     "$usr/share/man/man1/tuckshelf.1.gz" \
+    "$usr/share/doc/tuckshelf/copyright" \
+    "$usr/share/doc/tuckshelf/changelog.Debian.gz" \
     "$etc/xdg/autostart/$id.desktop" | sed 's|^/||' | sort)
   actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
   [ "$expected" = "$actual" ] || fail "installed files differ from the expected set:
@@ -90,7 +115,7 @@ $(printf '%s\n' "$expected" >"$scratch/expected"; printf '%s\n' "$actual" | diff
       esac
     done <"$manifest"
     count=$(grep -c "" "$manifest")
-    [ "$count" -eq 6 ] || fail "the manifest lists $count files, wanted 6"
+    [ "$count" -eq 8 ] || fail "the manifest lists $count files, wanted 8"
   fi
 }
 
@@ -101,6 +126,21 @@ grep -qx "Exec=tuckshelf" "$source_data/tuckshelf-autostart.desktop" || fail "th
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$source_data/$id.metainfo.xml" ||
   fail "the metainfo does not launch $id.desktop"
 grep -q "<id>$id</id>" "$source_data/$id.metainfo.xml" || fail "the metainfo's id is not $id"
+
+# The copyright file is machine-readable (DEP-5): the format first, a
+# paragraph for every file, each licence's text given once, the Expat text
+# being LICENSE's.
+copyright="$source_data/copyright"
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "data/copyright does not start with the DEP-5 Format line"
+grep -qx 'Files: \*' "$copyright" || fail "data/copyright has no paragraph for every file"
+for license in $(sed -n 's/^License: //p' "$copyright" | sort -u); do
+  [ "$(grep -A1 -x "License: $license" "$copyright" | grep -c '^ ')" -eq 1 ] ||
+    fail "data/copyright does not give the text of $license once"
+done
+sed -n '/^License: Expat$/,/^$/s/^ //p' "$copyright" | sed 's/^\.$//' >"$scratch/expat"
+sed -n '/^Permission/,$p' "$source_data/../LICENSE" | cmp -s "$scratch/expat" - ||
+  fail "the Expat text of data/copyright differs from LICENSE"
 
 # A plain prefix: everything below it, the autostart entry in <prefix>/etc.
 prefix="$scratch/prefix"
@@ -114,6 +154,14 @@ stage="$scratch/stage"
 DESTDIR="$stage" cmake --install "$build" --prefix /usr >"$scratch/log" 2>&1 ||
   { cat "$scratch/log" >&2; fail "cmake --install --prefix /usr with DESTDIR failed"; }
 check_tree "$stage" usr etc "$build/install_manifest.txt" "$stage" "DESTDIR=$stage, prefix /usr"
+
+# The package, when lintian is here to judge it: errors fail, warnings show.
+if command -v lintian >/dev/null; then
+  echo "== lintian"
+  (cd "$build" && cpack --config CPackConfig.cmake -G DEB -B "$scratch/deb") >"$scratch/log" 2>&1 ||
+    { cat "$scratch/log" >&2; fail "cpack failed"; }
+  lintian --fail-on error "$scratch"/deb/*.deb || fail "lintian reports errors in the package"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
