@@ -156,7 +156,11 @@ void AppDelegate::loadStoredHistory() {
 
 void AppDelegate::place(double width, double contentH, bool animated) {
   if (!panel_) return;
-  const auto screen = notchScreen(services_.displays);
+  // Open, the panel stays where the reported pointer opened it: a pointer
+  // query can be stale (under Xwayland, say). At rest it follows the
+  // pointer to its display.
+  const auto screen = mode_ == Mode::expanded && lastPointer_ ? notchScreenAt(services_.displays, *lastPointer_)
+                                                              : notchScreen(services_.displays);
   if (!screen) return;
   topGapValue_ = topGap(*screen);
   panel_->setTopOffsets(topOffsetsFor(topGapValue_));
@@ -199,6 +203,7 @@ bool AppDelegate::cursorAtNotch(Point point) const {
 
 void AppDelegate::pollCursor(std::optional<Point> pointer) {
   if (!panel_ || !panel_->isVisible()) return;
+  lastPointer_ = pointer;
   if (mode_ == Mode::expanded) {
     if (pointer && (rectContainsPoint(panel_->frame(), *pointer) || cursorAtNotch(*pointer))) return;
     showResting();

@@ -128,6 +128,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   MonitorToken globalMonitor_;
   MonitorToken localMonitor_;
   std::unique_ptr<PointerPresence> pointer_;
+  std::optional<Point> lastPointer_;  // the latest reported position
   std::optional<double> lineH_;
   double topGapValue_ = 32.0;
 };

@@ -99,6 +99,9 @@ void X11Connection::flushSoon() {
 }
 
 void X11Connection::drain() {
+  // A handler may drop the last owner of this connection (its service
+  // destroyed from inside a callback); finish the drain first.
+  const std::shared_ptr<X11Connection> keep = weak_from_this().lock();
   drainQueued_ = false;
   for (;;) {
     XcbPtr<xcb_generic_event_t> event;

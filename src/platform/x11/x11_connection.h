@@ -29,7 +29,7 @@ using XcbPtr = std::unique_ptr<T, XcbFree>;
 // nowhere else, so that nothing the clipboard waits for can hold up Qt's
 // connection; with a hidden window to own and request selections with.
 // Events are read from the Qt event loop and handed to every handler.
-class X11Connection : public QObject {
+class X11Connection : public QObject, public std::enable_shared_from_this<X11Connection> {
   Q_OBJECT
  public:
   // Connects to `displayName`, or to $DISPLAY when empty.

@@ -7,6 +7,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QRect>
+#include <QSize>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
@@ -73,7 +74,10 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
   ~Windows() override {
     if (!c_) return;
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->removeNativeEventFilter(this);
-    for (xcb_window_t w : windows_) xcb_destroy_window(c_, w);
+    for (xcb_window_t w : windows_) {
+      X11MotionPacer::instance().forget(w);
+      xcb_destroy_window(c_, w);
+    }
     if (colormap_) xcb_free_colormap(c_, colormap_);
     xcb_flush(c_);
   }
@@ -87,10 +91,15 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
     }
     while (windows_.size() < bands.size()) {
       windows_.push_back(create());
-      X11MotionPacer::instance().pace(windows_.back());
+      X11MotionPacer::instance().pace(windows_.back(), [this, i = windows_.size() - 1](QPoint root, QPoint local) {
+        if (i < sizes_.size() && QRect(QPoint(), sizes_[i]).contains(local) && handler)
+          report(PointerEvent::Kind::moved, int16_t(root.x()), int16_t(root.y()));
+      });
     }
+    sizes_.clear();
     for (std::size_t i = 0; i < bands.size(); ++i) {
       const QRect r = toQtPixels(bands[i]);
+      sizes_.push_back(QSize(std::max(1, r.width()), std::max(1, r.height())));
       const uint32_t values[] = {uint32_t(r.x()), uint32_t(r.y()), uint32_t(std::max(1, r.width())),
                                  uint32_t(std::max(1, r.height())), XCB_STACK_MODE_ABOVE};
       xcb_configure_window(c_, windows_[i],
@@ -159,6 +168,7 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
   xcb_visualid_t visual_ = 0;
   xcb_colormap_t colormap_ = 0;
   std::vector<xcb_window_t> windows_;
+  std::vector<QSize> sizes_;  // of each window, for catching up with motion
 };
 
 X11HoverBands::X11HoverBands() : windows_(std::make_unique<Windows>()) {}

@@ -32,7 +32,7 @@ X11MotionPacer::X11MotionPacer() {
   if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->installNativeEventFilter(this);
 }
 
-void X11MotionPacer::pace(xcb_window_t window) {
+void X11MotionPacer::pace(xcb_window_t window, Catch caughtUp) {
   xcb_connection_t* c = qtConnection();
   if (!c) return;
   xcb_get_window_attributes_reply_t* attributes =
@@ -42,7 +42,7 @@ void X11MotionPacer::pace(xcb_window_t window) {
   std::free(attributes);
   xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
   xcb_flush(c);
-  windows_.insert(window);
+  windows_[window] = std::move(caughtUp);
 }
 
 bool X11MotionPacer::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
@@ -52,6 +52,7 @@ bool X11MotionPacer::nativeEventFilter(const QByteArray& type, void* message, qi
   const auto* motion = reinterpret_cast<const xcb_motion_notify_event_t*>(event);
   if (motion->detail == XCB_MOTION_HINT && windows_.count(motion->event)) {
     hinted_ = motion->event;
+    hintedAt_ = QPoint(motion->root_x, motion->root_y);
     if (!frame_.isActive()) frame_.start();
   }
   return false;  // the event itself goes on to whoever handles it
@@ -60,9 +61,16 @@ bool X11MotionPacer::nativeEventFilter(const QByteArray& type, void* message, qi
 void X11MotionPacer::askAgain() {
   xcb_connection_t* c = qtConnection();
   if (!c || hinted_ == XCB_WINDOW_NONE) return;
-  // The reply is of no interest; the question re-arms the hint.
-  xcb_discard_reply(c, xcb_query_pointer(c, hinted_).sequence);
-  xcb_flush(c);
+  // The question re-arms the hint; the answer catches up with a move made
+  // since, which no event will report.
+  xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, hinted_), nullptr);
+  if (!reply) return;
+  const QPoint root(reply->root_x, reply->root_y);
+  const QPoint local(reply->win_x, reply->win_y);
+  const bool moved = reply->same_screen && root != hintedAt_;
+  std::free(reply);
+  const auto window = windows_.find(hinted_);
+  if (moved && window != windows_.end() && window->second) window->second(root, local);
 }
 
 }  // namespace tuckshelf

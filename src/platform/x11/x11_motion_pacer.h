@@ -1,8 +1,10 @@
 #pragma once
 
-#include <set>
+#include <functional>
+#include <map>
 
 #include <QAbstractNativeEventFilter>
+#include <QPoint>
 #include <QTimer>
 #include <xcb/xcb.h>
 
@@ -18,8 +20,13 @@ class X11MotionPacer : public QAbstractNativeEventFilter {
  public:
   static X11MotionPacer& instance();
 
+  // Where the pointer is when motion is asked for again, should it have
+  // moved since the last hint: in root and in `window` coordinates. Motion
+  // in the meantime would otherwise go unreported until the next move.
+  using Catch = std::function<void(QPoint root, QPoint local)>;
+
   // Adds motion hints to what `window` already selects.
-  void pace(xcb_window_t window);
+  void pace(xcb_window_t window, Catch caughtUp);
   void forget(xcb_window_t window) { windows_.erase(window); }
 
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
@@ -28,8 +35,9 @@ class X11MotionPacer : public QAbstractNativeEventFilter {
   X11MotionPacer();
   void askAgain();
 
-  std::set<xcb_window_t> windows_;
+  std::map<xcb_window_t, Catch> windows_;
   xcb_window_t hinted_ = XCB_WINDOW_NONE;
+  QPoint hintedAt_;  // root position of the last hint
   QTimer frame_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <QStringDecoder>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstring>
@@ -20,7 +21,10 @@ QString decodeText(QByteArray bytes, xcb_atom_t type, const X11SelectionAtoms& a
   while (bytes.endsWith('\0')) bytes.chop(1);
   // COMPOUND_TEXT starts in Latin-1; its rare escapes come out as symbols.
   if (type == XCB_ATOM_STRING || type == atoms.compoundText) return QString::fromLatin1(bytes);
-  return QString::fromUtf8(bytes);  // invalid sequences become U+FFFD
+  // Invalid sequences become U+FFFD; a leading U+FEFF is text the user
+  // copied, not a byte-order mark to drop.
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  return utf8.decode(bytes);
 }
 
 std::vector<xcb_atom_t> atomsIn(const X11SelectionTransfer::Result& result) {

@@ -68,12 +68,14 @@ void X11SelectionTransfer::readReply() {
     finish({Outcome::Refused, XCB_ATOM_NONE, {}});
     return;
   }
-  if (reply->bytes_after > 0) {
+  const int length = xcb_get_property_value_length(reply.get());
+  // The read asks for up to a word more than the cap: both a remainder and
+  // those last bytes mean too much.
+  if (reply->bytes_after > 0 || length > maxBytes_) {
     xcb_delete_property(c, window_, atoms_.replyProperty);
     fail("the contents exceed the size limit");
     return;
   }
-  const int length = xcb_get_property_value_length(reply.get());
   const char* value = static_cast<const char*>(xcb_get_property_value(reply.get()));
   if (reply->type == atoms_.incr) {
     // Deleting the INCR property (done by the read) asks for the first chunk.

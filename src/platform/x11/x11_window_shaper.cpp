@@ -4,7 +4,11 @@
 
 #include <vector>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWindow>
 #include <QRegion>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
@@ -38,7 +42,13 @@ void X11WindowShaper::prepare(QWidget& window) {
   const QByteArray value = QByteArrayLiteral("tuckshelf\0tuckshelf\0");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, windowId(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       uint32_t(value.size()), value.constData());
-  X11MotionPacer::instance().pace(windowId(window));
+  X11MotionPacer::instance().pace(windowId(window), [window = QPointer<QWidget>(&window)](QPoint, QPoint local) {
+    // Told as Qt would tell it, so that hover follows.
+    if (!window || !window->rect().contains(local) || !window->windowHandle()) return;
+    QMouseEvent move(QEvent::MouseMove, local, local, window->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(window->windowHandle(), &move);
+  });
 }
 
 void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
