@@ -14,7 +14,6 @@ set -e
 build=$1 runs=$2 seconds=$3
 shift 3
 here=$(cd "$(dirname "$0")" && pwd)
-targets=${*:-"defaults_store capture"}
 
 # Allocation stacks of two frames only: Qt's recursive JSON reader makes
 # countless distinct deep stacks, and recording every one slowed the runs
@@ -24,28 +23,24 @@ targets=${*:-"defaults_store capture"}
 export ASAN_OPTIONS="${ASAN_OPTIONS:-malloc_context_size=2:quarantine_size_mb=16}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
-for target in $targets; do
+for target in ${*:-defaults_store capture}; do
   case $target in
     # Every path of the store shows within 1 KB. Longer inputs drift to
     # deep nesting, where Qt's parser takes most of the time; nesting past
     # its limit of 1024 levels is in the committed corpus, which the replay
     # build runs whole.
-    defaults_store) options="-max_len=1024 -dict=$here/defaults.dict" ;;
+    defaults_store) max_len=1024 dict=defaults ;;
     # Room for six short copies: trimming and keys need no long texts, and
     # every extra byte costs normalisation in each comparison of keys.
-    capture) options="-max_len=256 -dict=$here/capture.dict" ;;
+    capture) max_len=256 dict=capture ;;
     *) echo "no such fuzz target: $target" >&2; exit 2 ;;
   esac
   mkdir -p "$build/corpus/$target" "$build/findings"
   echo "== fuzz_$target: up to $runs runs or $seconds s"
-  # shellcheck disable=SC2086  # options are words
-  "$build/fuzz_$target" $options -runs="$runs" -max_total_time="$seconds" -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
-    "$build/corpus/$target" "$here/corpus/$target" 2>"$build/fuzz_$target.log" || {
-    tail -n 60 "$build/fuzz_$target.log" >&2
-    echo "fuzz_$target found a problem; its input is in $build/findings/" >&2
-    exit 1
-  }
-  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb))' \
-    "$build/fuzz_$target.log"
+  log="$build/fuzz_$target.log"
+  "$build/fuzz_$target" -max_len=$max_len -dict="$here/$dict.dict" -runs="$runs" -max_total_time="$seconds" \
+    -timeout=10 -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
+    "$build/corpus/$target" "$here/corpus/$target" 2>"$log" ||
+    { tail -n 60 "$log" >&2; echo "fuzz_$target found a problem; its input is in $build/findings/" >&2; exit 1; }
+  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb))' "$log"
 done

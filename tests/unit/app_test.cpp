@@ -1,4 +1,5 @@
-// The launch and the event sources that drive the program afterwards.
+// The launch, the event sources that drive the program afterwards, and
+// opening and collapsing the list as the window system reports the pointer.
 
 #include <gtest/gtest.h>
 
@@ -10,229 +11,230 @@ namespace tuckshelf {
 namespace {
 
 using fakes::Rig;
+using fakes::texts;
+using Kind = PointerEvent::Kind;
 using Mode = AppDelegate::Mode;
 
-const Rect kResting{835, 1048, 250, 32};  // gap 24
-
-QStringList texts(const History& history) {
-  QStringList out;
-  for (const ClipItem& e : history) out.append(e.text.value_or(QStringLiteral("<img>")));
-  return out;
-}
-
-TEST(Launch, SweepKillsOnlyOtherCopies) {
-  const std::string own = "/usr/bin/tuckshelf";
-  for (bool known : {true, false}) {
+TEST(Launch, ClaimsTheDisplayLoadsCapturesAndRestsWithTheDot) {
+  for (bool monitorsFail : {false, true}) {  // nothing hangs on them
     Rig rig;
-    if (!known) rig.processes.me.identifier = std::nullopt;
-    rig.processes.running = {{1000, own}, {999, own}, {1001, std::string("/usr/bin/other")},
-                             {1002, std::nullopt}, {1003, own}};
-    rig.launch();
-    const std::vector<std::int64_t> others{999, 1003};
-    EXPECT_EQ(rig.processes.killed, known ? others : std::vector<std::int64_t>());
+    rig.monitors.fail = monitorsFail, rig.defaults.values[kHistoryKey] = {"a", "b"};
+    rig.instance.earlierCopyQuits = [&] { rig.defaults.values[kHistoryKey] += "stored on its way out"; };
+    auto d = rig.launch(QStringLiteral("  b\n"));
+    EXPECT_EQ(texts(d->history()), (QStringList{"b", "a", "stored on its way out"}));
+    EXPECT_EQ(rig.defaults.stored(), texts(d->history()));
+    ASSERT_EQ(rig.overlaysBuilt, 1);
+    EXPECT_TRUE(rig.overlay->setup.frame == (Rect{835, 1048, 250, 32}) && rig.overlay->frameSets == 1);  // placed once
+    EXPECT_TRUE(d->unpasted() && rig.overlay->visible && !rig.overlay->dotHidden);
+    EXPECT_EQ(rig.bands.bands, std::vector<Rect>{(Rect{835, 1053, 216, 27})});
+    EXPECT_TRUE(rig.timers.timers.size() == 1 && rig.timers.timers[0].seconds == 0.4);
+    const int writes = rig.defaults.writes;
+    rig.timers.fire(), rig.instance.quitting();  // not taken up twice, and stored once more on the way out
+    EXPECT_EQ(rig.defaults.writes, writes + 1);
+    rig.pointAtNotch(), rig.instance.clear();  // from the command line
+    EXPECT_TRUE(d->history().empty() && rig.defaults.stored().isEmpty() && d->mode() == Mode::normal);
+    EXPECT_TRUE(!d->unpasted() && rig.overlay->dotHidden);
   }
-}
-
-TEST(Launch, LoadsCapturesAndShowsTheRestingOverlay) {
-  Rig rig;
-  rig.defaults.values[kHistoryKey] = {"a", "b", "c"};
-  rig.clipboard.copyText(QStringLiteral("  b\n"));
-  auto d = rig.make();
-  EXPECT_FALSE(d->panel());
-  EXPECT_EQ(d->topGapValue(), 32);
-
-  d->launch();
-  EXPECT_EQ(texts(d->history()), (QStringList{"b", "a", "c"}));
-  EXPECT_EQ(rig.defaults.stored(), (QStringList{"b", "a", "c"}));
-  EXPECT_TRUE(d->unpasted());
-  ASSERT_EQ(rig.overlaysBuilt, 1);
-  EXPECT_EQ(rig.overlay->setup.frame, kResting);
-  EXPECT_EQ(rig.overlay->setup.offsets, (TopOffsets{32, 8, 32}));
-  // Built off screen; the first capture placed it once, with the dot.
-  EXPECT_EQ(rig.overlay->frameSets, 1);
-  EXPECT_TRUE(rig.overlay->visible);
-  EXPECT_FALSE(rig.overlay->dotHidden);
-
-  ASSERT_EQ(rig.timers.timers.size(), 1u);
-  EXPECT_EQ(rig.timers.timers[0].seconds, 0.4);
-  EXPECT_EQ(rig.monitors.globalKeys.size() + rig.monitors.localKeys.size() +
-                rig.monitors.mouse.size() + rig.displays.observers.size(), 4u);
-
-  // What was on the clipboard at start is not taken up a second time.
-  const int writes = rig.defaults.writes;
-  rig.timers.fire();
-  EXPECT_EQ(rig.defaults.writes, writes);
-}
-
-TEST(Launch, FailedMonitorsDoNotStopIt) {
-  Rig rig;
-  rig.monitors.fail = true;
-  rig.clipboard.copyText(QStringLiteral("x"));
-  auto d = rig.launch();
-  EXPECT_EQ(texts(d->history()), QStringList{"x"});
-  EXPECT_TRUE(rig.overlay->visible);
-  EXPECT_EQ(rig.displays.observers.size(), 1u);
-  rig.pointAtNotch();
-  rig.timers.fire();  // the tick alone still drives the hover
-  EXPECT_EQ(d->mode(), Mode::expanded);
 }
 
 TEST(Launch, WithoutADisplayRunsOnAndBuildsTheOverlayLater) {
   Rig rig;
-  rig.displays.list.clear();
-  rig.displays.main = std::nullopt;
-  rig.clipboard.copyText(QStringLiteral("x"));
-  auto d = rig.launch();
-  EXPECT_EQ(rig.overlaysBuilt, 0);
-  EXPECT_TRUE(d->unpasted());
-
-  rig.clipboard.copyText(QStringLiteral("y"));
-  rig.timers.fire();
-  rig.monitors.typeKey(true, QStringLiteral("v"));
-  rig.monitors.moveMouse();
-  rig.displays.notifyChanged();
-  EXPECT_EQ(rig.overlaysBuilt, 0);
-  EXPECT_EQ(texts(d->history()), (QStringList{"y", "x"}));
-  EXPECT_FALSE(d->unpasted());
-
+  rig.displays.list.clear(), rig.displays.main = std::nullopt;
+  auto d = rig.launch(QStringLiteral("x"));
+  rig.pointAtNotch(), rig.copied(QStringLiteral("y"));
+  rig.monitors.typeKey(true, QStringLiteral("v")), rig.displays.notifyChanged();
+  EXPECT_TRUE(rig.overlaysBuilt == 0 && texts(d->history()) == (QStringList{"y", "x"}));
   rig.displays.list = {ScreenInfo{Rect{0, 0, 1920, 1080}, 32, 24}};
-  rig.clipboard.copyText(QStringLiteral("z"));
-  rig.timers.fire();
-  rig.displays.notifyChanged();
+  rig.copied(QStringLiteral("z")), rig.displays.notifyChanged();
   ASSERT_EQ(rig.overlaysBuilt, 1);
-  EXPECT_EQ(rig.overlay->setup.frame, (Rect{835, 1040, 250, 40}));
   EXPECT_EQ(rig.overlay->currentFrame, (Rect{835, 1040, 250, 40}));
-  EXPECT_TRUE(rig.overlay->visible);
-  EXPECT_FALSE(rig.overlay->dotHidden);
+  EXPECT_TRUE(rig.overlay->visible && !rig.overlay->dotHidden);
 }
 
 TEST(Events, HandlersDoNothingOnceTheDelegateIsGone) {
   Rig rig;
-  rig.clipboard.copyText(QStringLiteral("a"));
-  auto d = rig.launch();
+  auto d = rig.launch(QStringLiteral("a"));
   rig.pointAtNotch();
-  rig.monitors.moveMouse();
-  const auto select = rig.overlay->rows.at(0).onSelect;
-  const auto remove = rig.overlay->rows.at(0).onDelete;
+  const RowContent row = rig.overlay->rows.at(0);
   const auto tick = rig.timers.timers.at(0).handler;
+  const auto panel = rig.overlay->pointer;
+  rig.band(Kind::left);  // a leave waiting out its grace
   d.reset();
-
   rig.clipboard.copyText(QStringLiteral("b"));
   const std::int64_t count = rig.clipboard.count;
-  const int writes = rig.defaults.writes;
-  select();
-  remove();
-  tick();
-  rig.monitors.typeKey(true, QStringLiteral("v"));
-  rig.monitors.typeKeyLocally(true, QStringLiteral("v"));
-  rig.monitors.moveMouse();
-  rig.displays.notifyChanged();
-  EXPECT_EQ(rig.clipboard.count, count);
-  EXPECT_EQ(rig.defaults.writes, writes);
-  EXPECT_EQ(rig.overlaysBuilt, 1);
+  row.onSelect(), row.onDelete(), tick(), rig.timers.settle(), rig.instance.quitting(), rig.instance.clear();
+  rig.monitors.typeKey(true, QStringLiteral("v")), rig.pointAtNotch(), panel({Kind::entered, {960, 1060}});
+  rig.displays.notifyChanged(), rig.clipboard.ownerQuits();
+  EXPECT_TRUE(rig.clipboard.count == count + 1 && rig.defaults.writes == 1 && rig.overlaysBuilt == 1);
 }
 
 TEST(Events, ATickTakesUpOnlyTheLatestContents) {
   Rig rig;
   rig.defaults.values[kHistoryKey] = {"a"};
   auto d = rig.launch();  // with an empty clipboard
-  EXPECT_FALSE(d->unpasted());
-  EXPECT_TRUE(rig.overlay->dotHidden);
-  EXPECT_EQ(rig.defaults.writes, 0);
+  EXPECT_TRUE(!d->unpasted() && rig.overlay->dotHidden);
   const int reads = rig.clipboard.reads;
   rig.timers.fire();
   EXPECT_EQ(rig.clipboard.reads, reads);  // unchanged: contents not read
-
-  rig.clipboard.copyText(QStringLiteral("one"));
-  rig.clipboard.copyText(QStringLiteral("two"));
-  rig.clipboard.copyText(QStringLiteral("three"));
+  for (const char* copied : {"one", "two", "three"}) rig.clipboard.copyText(QString::fromUtf8(copied));
   rig.timers.fire();
-  EXPECT_EQ(texts(d->history()), (QStringList{"three", "a"}));
-  EXPECT_EQ(rig.defaults.writes, 1);
-
+  EXPECT_TRUE(texts(d->history()) == (QStringList{"three", "a"}) && rig.defaults.writes == 1);
   QImage img(2, 2, QImage::Format_RGB32);
   img.fill(Qt::green);
-  const auto picture = ClipImage::fromImage(img);
-  rig.clipboard.copyBoth(QStringLiteral(" \n\t"), picture);
+  rig.clipboard.copyBoth(QStringLiteral(" \n\t"), ClipImage::fromImage(img));  // blank text: the picture counts
   rig.timers.fire();
-  EXPECT_EQ(d->history().at(0).image, picture);
+  EXPECT_EQ(d->history().at(0).image, rig.clipboard.img);
   EXPECT_EQ(rig.defaults.stored(), (QStringList{"three", "a"}));
-
-  rig.clipboard.count = 3;  // a generation that goes down is a change too
-  rig.clipboard.txt = QStringLiteral(" words\n");
+  rig.clipboard.copyText(QStringLiteral(" words\n")), rig.clipboard.count = 3;  // a generation going down changes too
   rig.timers.fire();
   EXPECT_EQ(texts(d->history()), (QStringList{"words", "<img>", "three", "a"}));
-  EXPECT_FALSE(d->history()[0].image);
-
-  rig.clipboard.copyText(QStringLiteral("\n"));
-  rig.timers.fire();
-  EXPECT_FALSE(d->unpasted());
-  EXPECT_EQ(d->history().size(), 4u);
+  rig.copied(QStringLiteral("\n"));
+  EXPECT_TRUE(!d->unpasted() && d->history().size() == 4);
 }
 
-TEST(Events, OnlyControlWithVCountsAsAPaste) {
-  struct Case { bool command; std::optional<QString> chars; bool clears; };
-  for (const Case& c : {Case{true, "v", true}, Case{true, "V", true},  // Ctrl(+Shift)+V
-                        Case{false, "v", false}, Case{false, "V", false},  // V, Shift+V, Alt+V
-                        Case{true, std::nullopt, false}, Case{true, "", false},
-                        Case{true, "vv", false}, Case{true, "c", false}}) {
+TEST(Events, PastesHideTheDot) {
+  const auto key = fakes::FakeMonitors::key;
+  for (auto [down, paste] : {std::pair{key(true, false, "v", false), true}, {key(true, true, "V", false), true},
+                             {key(false, true, "V", false), false}, {key(true, false, std::nullopt, false), false},
+                             {key(true, false, "vv", false), false}, {key(true, false, "c", false), false},
+                             {key(false, true, std::nullopt, true), true}, {key(true, true, std::nullopt, true), false},
+                             {key(false, false, std::nullopt, true), false}}) {
     for (bool local : {false, true}) {
-      SCOPED_TRACE(testing::Message() << c.command << " " << c.chars.value_or("-").toStdString()
-                                      << (local ? " local" : " global"));
+      SCOPED_TRACE(testing::Message() << down.ctrl << down.shift << down.insert << local);
       Rig rig;
-      rig.clipboard.copyText(QStringLiteral("x"));
-      auto d = rig.launch();
-      if (local)
-        rig.monitors.typeKeyLocally(c.command, c.chars);
-      else
-        rig.monitors.typeKey(c.command, c.chars);
-      EXPECT_EQ(d->unpasted(), !c.clears);
-      EXPECT_EQ(rig.overlay->dotHidden, c.clears);
+      auto d = rig.launch(QStringLiteral("x"));
+      rig.monitors.typeKey(down, local);
+      EXPECT_TRUE(d->unpasted() != paste && rig.overlay->dotHidden == paste);
     }
+  }
+  Rig rig;  // a paste of what another program copied cannot be heard; of our own write, it can
+  auto d = rig.launch(QStringLiteral("theirs"));
+  rig.clipboard.pasteElsewhere();
+  ASSERT_TRUE(d->unpasted());
+  rig.pointAtNotch(), rig.monitors.typeKey(true, QStringLiteral("v"));  // with the list open: the list stays
+  EXPECT_TRUE(d->mode() == Mode::expanded && !d->unpasted());
+  rig.overlay->clickRow(0), rig.clipboard.pasteElsewhere();
+  EXPECT_TRUE(!d->unpasted() && rig.overlay->dotHidden);
+}
+
+TEST(Events, WhatAQuittingOwnerHeldStaysPasteable) {
+  // When it is the newest entry, and the owner quit rather than emptied the clipboard.
+  for (auto [copied, onPurpose, kept] : {std::tuple{" x\n", false, true}, {"\n", false, false}, {"x", true, false}}) {
+    Rig rig;
+    auto d = rig.launch(QStringLiteral("x"));
+    rig.copied(QString::fromUtf8(copied));
+    const int writes = rig.defaults.writes;
+    rig.clipboard.ownerQuits(onPurpose);
+    EXPECT_EQ(rig.clipboard.txt, kept ? std::optional<QString>("x") : std::nullopt) << copied;
+    rig.timers.fire();  // not a copy to record again
+    EXPECT_TRUE(rig.defaults.writes == writes && texts(d->history()) == QStringList{"x"} && d->unpasted() == kept);
   }
 }
 
-TEST(Events, PasteKeyWhileOpenLeavesTheList) {
+TEST(Events, ScreenChangePlacesWhatIsShownAndABandOnEveryDisplay) {
   Rig rig;
-  rig.clipboard.copyText(QStringLiteral("x"));
-  auto d = rig.launch();
-  rig.pointAtNotch();
-  rig.monitors.moveMouse();
-  const int sets = rig.overlay->frameSets;
-  rig.monitors.typeKey(true, QStringLiteral("v"));
-  EXPECT_FALSE(d->unpasted());
-  EXPECT_EQ(d->mode(), Mode::expanded);
-  EXPECT_EQ(rig.overlay->frameSets, sets);
-  EXPECT_EQ(rig.overlay->rowBuilds, 1);
-  EXPECT_FALSE(rig.overlay->stackHidden);
+  auto d = rig.launch(QStringLiteral("x"));
+  rig.displays.pointer = {100, 100}, rig.displays.list[0].frame = Rect{0, 0, 2560, 1440};
+  rig.displays.list.push_back(ScreenInfo{Rect{2560, 0, 1001, 800}, 0, 30}), rig.displays.notifyChanged();
+  EXPECT_EQ(rig.overlay->currentFrame, (Rect{1155, 1408, 250, 32}));
+  EXPECT_EQ(rig.bands.bands, (std::vector<Rect>{{1155, 1413, 216, 27}, {2935.5, 767, 216, 33}}));  // unrounded
+  rig.band(Kind::entered, {1280, 1440});
+  rig.displays.list[0].topInset = 38, rig.displays.notifyChanged();
+  EXPECT_TRUE(rig.overlay->rowBuilds == 2 && rig.overlay->currentFrame == (Rect{1170, 1440 - 38 - 46, 220, 38 + 46}));
+  rig.overlay->clickRemove(0), rig.band(Kind::moved, {1280, 1440});
+  ASSERT_FALSE(rig.overlay->labelHidden);
+  rig.displays.notifyChanged();  // the empty message collapses
+  EXPECT_TRUE(d->mode() == Mode::normal && rig.overlay->currentFrame == (Rect{1155, 1394, 250, 46}));
 }
 
-TEST(Events, ScreenChangeRePlacesWhatIsShown) {
+// One 1920 x 1080 display, gap 24: the band's rule is 835 < x < 1051,
+// y > 1053; the list of one short entry spans 850 <= x < 1070, 1010 <= y < 1080.
+const Point kNotch{960, 1080};
+
+void expectResting(const Rig& rig, Mode mode, bool dot) {
+  const fakes::FakeOverlay& o = *rig.overlay;
+  EXPECT_TRUE(mode == Mode::normal && o.currentFrame == (Rect{835, 1048, 250, 32}) && o.dotHidden != dot);
+  EXPECT_TRUE(!o.lastAnimated && !o.black && !o.shadow && o.ignoresMouse && o.labelHidden && o.stackHidden);
+}
+
+void expectOpen(const Rig& rig, Mode mode, bool list) {
+  const fakes::FakeOverlay& o = *rig.overlay;
+  EXPECT_TRUE(mode == Mode::expanded && o.labelHidden == list && o.stackHidden != list);
+  EXPECT_TRUE(o.lastAnimated && o.black && o.shadow && o.dotHidden && !o.ignoresMouse);
+}
+
+TEST(Hover, PointerEventsOpenAndCollapseTheList) {
+  // What reaches the program, one step at a time.
+  enum What { band, panel, grace, tick, staleQuery };
+  struct Step { What what; Kind kind = Kind::moved; Point p = kNotch; };
+  const Step enterBand{band, Kind::entered}, leaveBand{band, Kind::left}, enterPanel{panel, Kind::entered, {960, 1030}},
+      leavePanel{panel, Kind::left}, graceOver{grace}, aTick{tick}, stale{staleQuery};
+  struct Case { const char* name; std::vector<Step> steps; Mode after; };
+  for (const Case& c : std::vector<Case>{
+           {"entering the band opens", {enterBand}, Mode::expanded},
+           {"the band's own left column is outside the rule", {{band, Kind::entered, {835, 1079}}}, Mode::normal},
+           {"motion into the rule opens", {{band, Kind::entered, {835, 1079}}, {band, Kind::moved, {836, 1079}}},
+            Mode::expanded},
+           {"a pointer query alone never opens", {stale, aTick, graceOver}, Mode::normal},
+           {"leaving band and panel", {enterBand, enterPanel, leaveBand, leavePanel, graceOver}, Mode::normal},
+           {"from the panel back into the band within the grace",
+            {enterBand, enterPanel, leaveBand, leavePanel, enterBand, graceOver}, Mode::expanded},
+           {"into the panel reported after the band's leave", {enterBand, leaveBand, enterPanel, graceOver},
+            Mode::expanded},
+           {"a stale query does not hold it open", {enterBand, leaveBand, stale, graceOver, aTick}, Mode::normal},
+           {"into the panel's corner pixel", {enterBand, {panel, Kind::entered, {850, 1011}}, leaveBand, graceOver},
+            Mode::expanded},
+           {"left of the panel, in the band", {enterBand, {band, Kind::moved, {840, 1079}}}, Mode::expanded},
+           {"the band's left column", {enterBand, {band, Kind::moved, {835, 1079}}}, Mode::normal},
+       }) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    auto d = rig.launch(QStringLiteral("short"));
+    for (const Step& s : c.steps) {
+      if (s.what == band) rig.band(s.kind, s.p);
+      if (s.what == panel) rig.panel(s.kind, s.p);
+      if (s.what == grace) rig.timers.settle();
+      if (s.what == tick) rig.timers.fire();
+      if (s.what == staleQuery) rig.displays.pointer = s.p;
+    }
+    EXPECT_EQ(d->mode(), c.after);
+  }
+}
+
+TEST(Hover, OpensTheListOrTheMessageAndRestsAgain) {
+  for (bool empty : {false, true}) {
+    Rig rig;
+    auto d = empty ? rig.launch() : rig.launch(QStringLiteral("short"));
+    expectResting(rig, d->mode(), !empty);
+    rig.overlay->visible = false, rig.pointAtNotch();  // a panel not on screen ignores the pointer
+    EXPECT_EQ(d->mode(), Mode::normal);
+    rig.overlay->visible = true, rig.pointAtNotch();
+    expectOpen(rig, d->mode(), !empty);
+    // 220 wide; one row of 30, or the message a line of ceil(14.4) tall; 16 of margins below the gap.
+    EXPECT_EQ(rig.overlay->currentFrame, (empty ? Rect{850, 1025, 220, 55} : Rect{850, 1010, 220, 70}));
+    EXPECT_EQ(rig.overlay->rowBuilds, empty ? 0 : 1);
+    const LabelText& label = rig.overlay->label;
+    EXPECT_TRUE(!empty || (label.text == u"clipboard's empty \u2728"_qs && label.whiteAlpha == 0.8 &&
+                           label.obliqueness == 0.18));
+    rig.panel(Kind::entered, {1060, 1075}), rig.band(Kind::left);  // down onto the panel, right of the band
+    rig.timers.settle(), rig.timers.fire();
+    EXPECT_TRUE(d->mode() == Mode::expanded && rig.overlay->rowBuilds == (empty ? 0 : 1));
+    rig.pointAway();
+    expectResting(rig, d->mode(), !empty);
+  }
+}
+
+TEST(Hover, CaptureWhileOpenCollapsesAndOnlyAnEventReopens) {
   Rig rig;
-  rig.clipboard.copyText(QStringLiteral("x"));
-  auto d = rig.launch();
-  rig.displays.pointer = {100, 100};
-  rig.displays.list[0].frame = Rect{0, 0, 2560, 1440};
-  rig.displays.notifyChanged();
-  EXPECT_EQ(rig.overlay->currentFrame, (Rect{1155, 1408, 250, 32}));
-
-  rig.displays.pointer = {1280, 1440};
-  rig.monitors.moveMouse();
-  rig.displays.list[0].topInset = 38;
-  rig.displays.notifyChanged();
-  EXPECT_EQ(d->mode(), Mode::expanded);
-  EXPECT_EQ(rig.overlay->rowBuilds, 2);
-  EXPECT_EQ(rig.overlay->currentFrame, (Rect{1170, 1440 - 38 - 46, 220, 38 + 46}));
-  EXPECT_TRUE(rig.overlay->lastAnimated);
-
-  // The empty message collapses.
-  rig.overlay->clickRemove(0);
-  rig.monitors.moveMouse();
-  ASSERT_FALSE(rig.overlay->labelHidden);
-  rig.displays.notifyChanged();
-  EXPECT_EQ(d->mode(), Mode::normal);
-  EXPECT_TRUE(rig.overlay->labelHidden);
-  EXPECT_EQ(rig.overlay->currentFrame, (Rect{1155, 1394, 250, 46}));
+  auto d = rig.launch(QStringLiteral("first"));
+  rig.pointAtNotch();
+  rig.copied(QStringLiteral("second"));
+  expectResting(rig, d->mode(), true);
+  rig.copied(QStringLiteral("third"));
+  EXPECT_EQ(d->mode(), Mode::normal);  // the pointer is still at the notch, but nothing says so
+  rig.band(Kind::moved, kNotch);
+  expectOpen(rig, d->mode(), true);
+  EXPECT_TRUE(rig.overlay->rows.size() == 3 && rig.overlay->rows[0].item.text == QStringLiteral("third"));
 }
 
 }  // namespace

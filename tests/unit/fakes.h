@@ -1,68 +1,92 @@
 #pragma once
 
 // In-memory stand-ins for the platform services, so the logic runs whole
-// without a window system.
+// without a window system. The clipboard and the store are held to the
+// real ones by the contract suites in tests/platform/.
 
+#include <algorithm>
 #include <cmath>
 #include <map>
-#include <memory>
-#include <optional>
-#include <ostream>
-#include <utility>
-#include <vector>
+#include <set>
 
 #include "app/app_delegate.h"
-
-// Readable strings in test failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "printers.h"
 
 namespace tuckshelf::fakes {
 
+// The entries' texts, newest first; "<img>" for a picture.
+inline QStringList texts(const History& history) {
+  QStringList out;
+  for (const ClipItem& e : history) out.append(e.text.value_or(QStringLiteral("<img>")));
+  return out;
+}
+
+// Takes up another program's copy the way the X11 clipboard does: a usable
+// text leaves any picture unread, and a copy over the limits or marked
+// secret reads as nothing. Every write replaces all contents and makes
+// this program the owner.
 class FakeClipboard : public Clipboard {
  public:
   std::int64_t count = 100;
   std::optional<QString> txt;
   std::shared_ptr<const ClipImage> img;
+  bool ours = false;  // this program owns the clipboard
   int reads = 0;
+  qsizetype maxBytes = qsizetype(256) << 20;
+  qint64 maxPixels = 100'000'000;
+  std::function<void()> pasted, ownerGone;
 
   // Another program copies something.
-  void copyText(const QString& t) { ++count; txt = t; img.reset(); }
-  void copyImage(std::shared_ptr<const ClipImage> i) { ++count; txt.reset(); img = std::move(i); }
-  void copyBoth(const QString& t, std::shared_ptr<const ClipImage> i) { ++count; txt = t; img = std::move(i); }
-  void copyNothing() { ++count; txt.reset(); img.reset(); }
+  void copyText(const QString& t) { copyBoth(t, nullptr); }
+  void copyImage(std::shared_ptr<const ClipImage> i) { copyBoth(std::nullopt, std::move(i)); }
+  void copySecret(const QString&) { copyBoth(std::nullopt, nullptr); }
+  void copyBoth(std::optional<QString> t, std::shared_ptr<const ClipImage> i) {
+    clear(), ours = false;
+    if (t && !t->trimmed().isEmpty()) i.reset();
+    if (i && qint64(i->size().width()) * i->size().height() > maxPixels) i.reset();
+    if ((t && t->toUtf8().size() > maxBytes) || (i && i->encoded().size() > maxBytes)) return;
+    txt = std::move(t), img = std::move(i);
+  }
+  // Another program pastes text or a picture: only what this program serves can tell.
+  void pasteElsewhere(bool picture = false) { ours && (picture ? !!img : !!txt) && pasted ? pasted() : void(); }
+  // The program that copied quits, and what it held may be written back
+  // first; or it empties the clipboard on purpose.
+  void ownerQuits(bool onPurpose = false) {
+    const std::int64_t before = count;
+    if (!ours && !onPurpose && ownerGone) ownerGone();
+    if (!ours && count == before) copyBoth(std::nullopt, nullptr);
+  }
 
   std::int64_t generation() override { return count; }
-  std::optional<QString> text() override { ++reads; return txt; }
-  std::shared_ptr<const ClipImage> image() override { ++reads; return img; }
-  void clear() override { copyNothing(); }
-  void setText(const QString& t) override { ++count; txt = t; }
-  void setImage(const std::shared_ptr<const ClipImage>& i) override { ++count; img = i; }
+  std::optional<QString> text() override { return ++reads, txt; }
+  std::shared_ptr<const ClipImage> image() override { return ++reads, img; }
+  void clear() override { ++count, ours = true, txt.reset(), img.reset(); }
+  void setText(const QString& t) override { clear(), txt = t; }
+  void setImage(const std::shared_ptr<const ClipImage>& i) override { clear(), img = i; }
+  void setPasteHandler(std::function<void()> h) override { pasted = std::move(h); }
+  void setOwnerGoneHandler(std::function<void()> h) override { ownerGone = std::move(h); }
 };
 
 class FakeSettingsStore : public SettingsStore {
  public:
   std::map<QString, QStringList> values;
-  std::map<QString, bool> malformed;
+  std::set<QString> malformed;  // keys holding something other than strings
   int writes = 0;
 
   std::optional<QStringList> stringArray(const QString& key) override {
-    if (malformed[key]) return std::nullopt;
-    auto it = values.find(key);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+    return values.count(key) && !malformed.count(key) ? std::optional(values[key]) : std::nullopt;
   }
-  void setStringArray(const QString& key, const QStringList& value) override {
-    ++writes;
-    values[key] = value;
-    malformed[key] = false;
+  void setStringArray(const QString& key, const QStringList& v) override {
+    ++writes, values[key] = v, malformed.erase(key);
   }
   QStringList stored() { return values[kHistoryKey]; }
 };
 
 class FakeDisplays : public Displays {
  public:
-  std::vector<ScreenInfo> list;
-  std::optional<ScreenInfo> main;
+  // One 1920 x 1080 display at the origin with a 24-point menu bar.
+  std::vector<ScreenInfo> list{ScreenInfo{Rect{0, 0, 1920, 1080}, 0, 24}};
+  std::optional<ScreenInfo> main = list.front();
   Point pointer;
   std::vector<std::function<void()>> observers;
 
@@ -71,138 +95,101 @@ class FakeDisplays : public Displays {
   Point pointerPosition() const override { return pointer; }
   void observeScreenChanges(std::function<void()> handler) override { observers.push_back(std::move(handler)); }
   void notifyChanged() { for (auto& o : observers) o(); }
-
-  // One 1920 x 1080 display at the origin with a 24-point menu bar.
-  static FakeDisplays single(double inset = 0, double menuBar = 24) {
-    FakeDisplays d;
-    d.list = {ScreenInfo{Rect{0, 0, 1920, 1080}, inset, menuBar}};
-    d.main = d.list.front();
-    return d;
-  }
+  static FakeDisplays single() { return {}; }
 };
 
 class FakeMonitors : public InputMonitors {
  public:
-  std::vector<std::function<void(const KeyDown&)>> globalKeys, localKeys;
+  using Handler = std::function<void(const KeyDown&)>;
+  std::vector<Handler> globalKeys, localKeys;
   bool fail = false;
 
-  MonitorToken addGlobalKeyDownMonitor(std::function<void(const KeyDown&)> h) override {
-    if (fail) return nullptr;
-    globalKeys.push_back(std::move(h));
-    return std::make_shared<int>(1);
+  MonitorToken addGlobalKeyDownMonitor(Handler h) override { return add(globalKeys, std::move(h)); }
+  MonitorToken addLocalKeyDownMonitor(Handler h) override { return add(localKeys, std::move(h)); }
+  MonitorToken add(std::vector<Handler>& to, Handler h) {
+    return fail ? nullptr : (to.push_back(h), std::make_shared<int>(0));
   }
-  MonitorToken addLocalKeyDownMonitor(std::function<void(const KeyDown&)> h) override {
-    if (fail) return nullptr;
-    localKeys.push_back(std::move(h));
-    return std::make_shared<int>(2);
-  }
-  void typeKey(bool command, std::optional<QString> chars) {
-    for (auto& h : globalKeys) h(KeyDown{command, chars});
-  }
-  // A key typed while the program's own panel has the keyboard.
-  void typeKeyLocally(bool command, std::optional<QString> chars) {
-    for (auto& h : localKeys) h(KeyDown{command, chars});
+  // A key typed anywhere, or while the program's own panel has the keyboard.
+  void typeKey(const KeyDown& down, bool local = false) { for (auto& h : local ? localKeys : globalKeys) h(down); }
+  void typeKey(bool ctrl, std::optional<QString> chars) { typeKey(key(ctrl, false, chars)); }
+  static KeyDown key(bool ctrl, bool shift, std::optional<QString> chars, bool insert = false) {
+    KeyDown down;
+    down.ctrl = ctrl, down.shift = shift, down.shiftedText = chars, down.insert = insert;
+    return down;
   }
 };
 
 class FakeTimers : public Timers {
  public:
   struct Scheduled { double seconds; std::function<void()> handler; std::weak_ptr<void> token; };
-  std::vector<Scheduled> timers;
+  std::vector<Scheduled> timers, once;
 
-  TimerToken scheduleRepeating(double seconds, std::function<void()> handler) override {
+  TimerToken scheduleRepeating(double s, std::function<void()> handler) override { return add(timers, s, handler); }
+  TimerToken scheduleOnce(double s, std::function<void()> handler) override { return add(once, s, handler); }
+  TimerToken add(std::vector<Scheduled>& to, double seconds, std::function<void()> handler) {
     auto token = std::make_shared<int>(0);
-    timers.push_back({seconds, std::move(handler), token});
-    return token;
+    return to.push_back({seconds, std::move(handler), token}), token;
   }
-  std::vector<Scheduled> soon;
-
-  TimerToken scheduleSoon(std::function<void()> handler) override {
-    auto token = std::make_shared<int>(0);
-    soon.push_back({0, std::move(handler), token});
-    return token;
-  }
-  // Runs what was scheduled soon and is still wanted, as the event loop would.
+  // Lets the one-shot timers still wanted run out, and those they start.
   void settle() {
-    while (!soon.empty()) {
-      auto pending = std::exchange(soon, {});
-      for (auto& t : pending)
-        if (!t.token.expired()) t.handler();
-    }
+    while (!once.empty())
+      for (auto& t : std::exchange(once, {})) t.token.expired() ? void() : t.handler();
   }
   // Fires every repeating timer whose token is still held.
-  void fire() {
-    for (auto& t : timers)
-      if (!t.token.expired()) t.handler();
-  }
+  void fire() { for (auto& t : timers) t.token.expired() ? void() : t.handler(); }
 };
 
-class FakeProcesses : public ProcessTable {
+class FakeInstance : public InstanceGuard {
  public:
-  ProcessEntry me{1000, std::string("/usr/bin/tuckshelf")};
-  std::vector<ProcessEntry> running;
-  std::vector<std::int64_t> killed;
-
-  ProcessEntry self() override { return me; }
-  std::vector<ProcessEntry> list() override { return running; }
-  void kill(const ProcessEntry& app) override { killed.push_back(app.pid); }
+  int claims = 0;
+  std::function<void()> earlierCopyQuits;  // runs inside claim()
+  std::function<void()> quitting, clear;   // what a later copy or the command line asks
+  void claim() override { ++claims, earlierCopyQuits ? earlierCopyQuits() : void(); }
+  void setHandlers(std::function<void()> q, std::function<void()> c) override { quitting = q, clear = c; }
 };
 
-// Every character is 6 points wide and a line 15 points tall; wrapping
-// fits floor(width / 6) characters a line. A line break counts as one more
-// character, so texts with line breaks are not measured as the real
-// measurer would.
+// Every character is `charWidth` wide and a wrapped line `lineSpacing`
+// tall, floor(width / charWidth) characters to a line. Like the real one,
+// it looks no further into a text than `enough` needs.
 class FakeMeasurer : public TextMeasurer {
  public:
-  double lineHeight = 14.4;
-  double charWidth = 6;
-  double lineSpacing = 15;
-  int measuredChars = 0;  // how much text was looked at
+  double charWidth = 6, lineSpacing = 15;
+  int measuredChars = 0;
 
-  double defaultLineHeight() override { ++lineHeightReads; return lineHeight; }
+  double defaultLineHeight() override { return 14.4; }
   double singleLineWidth(const QString& text, double enough) override {
-    const qsizetype perEnough = qsizetype(std::ceil(enough / charWidth));
-    const qsizetype n = std::min(text.size(), perEnough);
-    measuredChars += int(n);
-    return n * charWidth;
+    const qsizetype n = std::min(text.size(), qsizetype(std::ceil(enough / charWidth)));
+    return measuredChars += int(n), n * charWidth;
   }
   double wrappedHeight(const QString& text, double width, double enough) override {
     const qsizetype perLine = std::max<qsizetype>(1, qsizetype(width / charWidth));
-    const qsizetype linesNeeded = qsizetype(enough / lineSpacing) + 1;
-    const qsizetype n = std::min(text.size(), perLine * linesNeeded);
-    measuredChars += int(n);
-    const qsizetype lines = std::max<qsizetype>(1, (n + perLine - 1) / perLine);
-    return lines * lineSpacing;
+    const qsizetype n = std::min(text.size(), perLine * (qsizetype(enough / lineSpacing) + 1));
+    return measuredChars += int(n), std::max<qsizetype>(1, (n + perLine - 1) / perLine) * lineSpacing;
   }
-  int lineHeightReads = 0;
 };
 
 class FakeOverlay : public OverlayWindow {
  public:
   OverlaySetup setup;
-  bool visible = false;
   Rect currentFrame;
-  bool lastAnimated = false;
-  int frameSets = 0, ordersFront = 0;
-  bool shadow = false, ignoresMouse = true, black = false;
-  bool labelHidden = true, dotHidden = true, stackHidden = true;
-  LabelText label;
   TopOffsets offsets;
-  std::vector<RowContent> rows;
-  int rowBuilds = 0;
-  // The rows replaced by the last rebuild: a delete rebuilds the list from
-  // inside a row's own callback, and that row must outlive the call.
-  std::vector<RowContent> retiredRows;
+  bool visible = false, lastAnimated = false, shadow = false, ignoresMouse = true, black = false;
+  bool labelHidden = true, dotHidden = true, stackHidden = true;
+  int frameSets = 0, rowBuilds = 0;
+  LabelText label;
+  // The rows replaced by the last rebuild stay alive: a delete rebuilds the
+  // list from inside a row's own callback.
+  std::vector<RowContent> rows, retiredRows;
+  PointerHandler pointer;
 
   explicit FakeOverlay(const OverlaySetup& s) : setup(s), currentFrame(s.frame), offsets(s.offsets) {}
 
   bool isVisible() const override { return visible; }
   Rect frame() const override { return currentFrame; }
-  void setFrame(const Rect& f, bool animated) override { currentFrame = f; lastAnimated = animated; ++frameSets; }
-  void raise() override { visible = true; ++ordersFront; }
+  void setFrame(const Rect& f, bool animated) override { currentFrame = f, lastAnimated = animated, ++frameSets; }
+  void raise() override { visible = true; }
   void setHasShadow(bool on) override { shadow = on; }
-  void setClickThrough(bool i) override { ignoresMouse = i; }
-  PointerHandler pointer;
+  void setClickThrough(bool on) override { ignoresMouse = on; }
   void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
   void setBackdropBlack(bool b) override { black = b; }
   void setLabelHidden(bool h) override { labelHidden = h; }
@@ -210,11 +197,7 @@ class FakeOverlay : public OverlayWindow {
   void setDotHidden(bool h) override { dotHidden = h; }
   void setStackHidden(bool h) override { stackHidden = h; }
   void setTopOffsets(const TopOffsets& o) override { offsets = o; }
-  void setRows(std::vector<RowContent> r) override {
-    retiredRows = std::exchange(rows, std::move(r));
-    ++rowBuilds;
-  }
-  // A click on row i, or on its remove button.
+  void setRows(std::vector<RowContent> r) override { retiredRows = std::exchange(rows, std::move(r)), ++rowBuilds; }
   void clickRow(std::size_t i) { rows.at(i).onSelect(); }
   void clickRemove(std::size_t i) { rows.at(i).onDelete(); }
 };
@@ -223,56 +206,54 @@ class FakeHoverBands : public HoverBands {
  public:
   std::vector<Rect> bands;
   PointerHandler pointer;
-  int raises = 0;
-  void setBands(const std::vector<Rect>& b) override { bands = b; ++raises; }
+  void setBands(const std::vector<Rect>& b) override { bands = b; }
   void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
 };
 
 // The whole program on fakes. `overlay` points at the panel once built.
 struct Rig {
+  using Kind = PointerEvent::Kind;
+
   FakeClipboard clipboard;
   FakeSettingsStore defaults;
-  FakeDisplays displays = FakeDisplays::single();
+  FakeDisplays displays;
   FakeMonitors monitors;
   FakeTimers timers;
-  FakeProcesses processes;
+  FakeInstance instance;
   FakeMeasurer measurer;
   FakeHoverBands bands;
   FakeOverlay* overlay = nullptr;
   int overlaysBuilt = 0;
 
   std::shared_ptr<AppDelegate> make() {
-    return AppDelegate::create(PlatformServices{
-        clipboard, defaults, displays, monitors, timers, processes, measurer, bands,
-        [this](const OverlaySetup& setup) {
-          auto o = std::make_unique<FakeOverlay>(setup);
-          overlay = o.get();
-          ++overlaysBuilt;
-          return std::unique_ptr<OverlayWindow>(std::move(o));
-        }});
+    return AppDelegate::create({clipboard, defaults, displays, monitors, timers, instance, measurer, bands,
+                                [this](const OverlaySetup& setup) -> std::unique_ptr<OverlayWindow> {
+                                  ++overlaysBuilt;
+                                  return std::unique_ptr<FakeOverlay>(overlay = new FakeOverlay(setup));
+                                }});
   }
-  std::shared_ptr<AppDelegate> launch() {
+  std::shared_ptr<AppDelegate> launch(std::optional<QString> copied = std::nullopt) {
+    if (copied) clipboard.copyText(*copied);
     auto d = make();
-    d->launch();
-    return d;
+    return d->launch(), d;
   }
-  // The pointer enters the band of the single display, moves to `p` over
-  // the panel or leaves everything, as the window system reports it.
-  void pointAtNotch() { enterBand({960, 1080}); }
-  void enterBand(Point p) {
-    displays.pointer = p;
-    bands.pointer({PointerEvent::Kind::entered, p});
+
+  // The pointer over a band or the panel, as the window system reports it:
+  // the panel hears of the pointer only while it takes input. A pointer
+  // query made afterwards gives the same position.
+  void band(Kind kind, Point p = {}) {
+    if (kind != Kind::left) displays.pointer = p;
+    bands.pointer({kind, p});
   }
-  void moveOverPanel(Point p) {
-    displays.pointer = p;
-    overlay->pointer({PointerEvent::Kind::moved, p});
+  void panel(Kind kind, Point p = {}) {
+    if (kind != Kind::left) displays.pointer = p;
+    if (overlay->visible && !overlay->ignoresMouse) overlay->pointer({kind, p});
   }
-  void pointAway() {
-    displays.pointer = Point{100, 100};
-    bands.pointer({PointerEvent::Kind::left, {}});
-    if (overlay->pointer) overlay->pointer({PointerEvent::Kind::left, {}});
-    timers.settle();
-  }
+  void pointAtNotch() { band(Kind::entered, {960, 1080}); }
+  // Another program copies `text`, and the poll comes round.
+  void copied(const QString& text) { clipboard.copyText(text), timers.fire(); }
+  // Out of the band and the panel, and the grace for coming back over.
+  void pointAway() { panel(Kind::left), band(Kind::left), displays.pointer = {100, 100}, timers.settle(); }
 };
 
 }  // namespace tuckshelf::fakes

@@ -1,84 +1,167 @@
-// Recording into the history, and the stored texts.
+// What a capture keeps, the entries' keys, recording into the history, and
+// the open list: its size, its rows and what a click on them does.
+// tests/fuzz/ holds capture to an independent statement of its rule.
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include "fakes.h"
+#include "history/captured_text.h"
+#include "listview/history_layout.h"
 
 namespace tuckshelf {
 namespace {
 
-using fakes::Rig;
+using fakes::texts;
 
-QStringList entries(const History& history) {
-  QStringList out;
-  for (const ClipItem& e : history) out.append(e.text.value_or(QStringLiteral("<img>")));
-  return out;
-}
-
-std::shared_ptr<const ClipImage> anImage(int red) {
-  QImage img(3, 3, QImage::Format_RGBA8888);
-  img.fill(qRgb(red, 0, 0));
+// A w x h picture of grey levels, but pixel `red`.
+std::shared_ptr<const ClipImage> picture(int w, int h, int red = -1) {
+  QImage img(w, h, QImage::Format_RGBA8888);
+  for (int i = 0; i < w * h; ++i) img.setPixel(i % w, i / w, i == red ? qRgb(255, 0, 0) : qRgb(i % 256, 0, 0));
   return ClipImage::fromImage(img);
 }
 
-TEST(History, RecordMovesToFrontCapsAndStores) {
+TEST(History, CaptureAndKeys) {
+  const QString huge(kMaxCapturedLength, u'x');
+  for (const auto& [copied, kept] : std::vector<std::pair<QString, std::optional<QString>>>{
+           {u"\u3000 a\r\nb\rc\n\nd\u00A0\n"_qs, u"a b c  d"_qs}, {u"\uFEFF\u200Ba"_qs, u"\uFEFF\u200Ba"_qs},
+           {u"\u00A0\u2029\n \t\r\n"_qs, std::nullopt}, {"  " + huge + "\n", huge}, {huge + "y", std::nullopt}})
+    EXPECT_EQ(normalizedCapture(copied), kept) << copied.left(20).toStdString();
+
+  EXPECT_EQ(ClipItem(QStringLiteral("t:x"), picture(2, 2)).key, QStringLiteral("t:t:x"));  // the text wins
+  EXPECT_EQ(ClipItem(std::nullopt, ClipImage::fromImage(QImage())).key, QStringLiteral("?"));
+  EXPECT_EQ(ClipItem(std::nullopt, picture(32, 1)).key, ClipItem(std::nullopt, picture(32, 1)).key);
+  // The whole picture counts, well past its first 64 bytes, and its shape.
+  for (auto [a, b] : {std::pair{picture(32, 1), picture(32, 1, 20)}, {picture(200, 200), picture(200, 200, 39999)},
+                      {picture(2, 1), picture(1, 2)}})
+    EXPECT_NE(ClipItem(std::nullopt, a).key, ClipItem(std::nullopt, b).key);
+  for (auto [a, b, equal] : {std::tuple{u"t:caf\u00E9", u"t:cafe\u0301", true}, {u"t:\u1E69", u"t:s\u0307\u0323", true},
+                             {u"t:A", u"t:a", false}, {u"t:\uFB01", u"t:fi", false}})  // compatibility is not canonical
+    EXPECT_EQ(keysEqual(QString::fromUtf16(a), QString::fromUtf16(b)), equal) << QString::fromUtf16(a).toStdString();
+}
+
+TEST(History, RecordMovesToFrontCapsAndStoresTextsOnly) {
   const QString composed = QStringLiteral("caf\u00E9"), decomposed = QStringLiteral("cafe\u0301");
   struct Case { QStringList stored; QString recorded; QStringList after; };
-  for (const Case& c : std::vector<Case>{
-           {{}, "a", {"a"}},
-           {{"a", "b", "c", "d", "e"}, "a", {"a", "b", "c", "d", "e"}},
-           {{"a", "b", "c", "d", "e"}, "d", {"d", "a", "b", "c", "e"}},
-           {{"a", "b", "c", "d", "e"}, "f", {"f", "a", "b", "c", "d"}},
-           {{"1", "2", "3", "4", "5", "6", "7", "8"}, "x", {"x", "1", "2", "3", "4"}},
-           {{"b", "a", "c", "a"}, "a", {"a", "b", "c", "a"}},
-           {{"x", composed}, decomposed, {decomposed, "x"}}}) {
-    Rig rig;
+  for (const Case& c : std::vector<Case>{{{"a", "b", "c", "d", "e"}, "a", {"a", "b", "c", "d", "e"}},
+                                         {{"a", "b", "c", "d", "e"}, "d", {"d", "a", "b", "c", "e"}},
+                                         {{"1", "2", "3", "4", "5", "6", "7"}, "x", {"x", "1", "2", "3", "4"}},
+                                         {{"b", "a", "c", "a"}, "a", {"a", "b", "c", "a"}},
+                                         {{"x", composed}, decomposed, {decomposed, "x"}},
+                                         {{"", "  padded\n"}, "new", {"new", "", "  padded\n"}}}) {
+    fakes::Rig rig;
     rig.defaults.values[kHistoryKey] = c.stored;
     auto d = rig.make();
-    d->loadStoredHistory();
-    EXPECT_EQ(entries(d->history()), c.stored);
+    d->loadStoredHistory();  // as stored, untrimmed and duplicates included
+    EXPECT_EQ(texts(d->history()), c.stored);
     d->record(ClipItem(c.recorded, nullptr));
-    EXPECT_EQ(entries(d->history()), c.after) << c.recorded.toStdString();
-    EXPECT_EQ(rig.defaults.stored(), c.after);
-    EXPECT_EQ(rig.defaults.writes, 1);
+    EXPECT_TRUE(texts(d->history()) == c.after && rig.defaults.stored() == c.after) << c.recorded.toStdString();
+  }
+  fakes::Rig rig;
+  auto d = rig.make();
+  const auto again = picture(3, 3);
+  for (const ClipItem& item : {ClipItem(QStringLiteral("one"), nullptr), ClipItem(std::nullopt, picture(3, 3)),
+                               ClipItem(QStringLiteral("two"), nullptr), ClipItem(std::nullopt, again)})
+    d->record(item);
+  EXPECT_EQ(texts(d->history()), (QStringList{"<img>", "two", "one"}));  // the same picture, moved up
+  EXPECT_TRUE(d->history()[0].image == again && rig.defaults.stored() == (QStringList{"two", "one"}));
+  rig.defaults.malformed.insert(kHistoryKey), d->loadStoredHistory();  // what another version left there
+  EXPECT_TRUE(d->history().empty());
+}
+
+using Mode = AppDelegate::Mode;
+
+// Measures every text to its end, whatever it is told is enough.
+struct FullMeasurer : fakes::FakeMeasurer {
+  double singleLineWidth(const QString& text, double) override { return text.size() * charWidth; }
+  double wrappedHeight(const QString& text, double width, double) override {
+    const qsizetype perLine = std::max<qsizetype>(1, qsizetype(width / charWidth));
+    return std::max<qsizetype>(1, (text.size() + perLine - 1) / perLine) * lineSpacing;
+  }
+};
+
+TEST(ListSizing, TheNewestTextSetsWidthAndLeadRowMeasuredNoFurtherThanItMatters) {
+  // Width: half the text's one-line width plus 32, within 220 to 660. The
+  // lead row: its text wrapped at width - 32, 15 a line, plus 10; 30 to 330.
+  struct Case { qsizetype length; double charWidth, width, lead; };
+  for (const Case& c : {Case{20, 1, 220, 30}, {376, 1, 220, 40}, {501, 1, 283, 40}, {1254, 1, 659, 40},
+                        {1400, 1, 660, 55}, {400, 6, 660, 70}, {21 * 104 + 1, 6, 660, 330}, {1 << 20, 6, 660, 330}}) {
+    fakes::FakeMeasurer measurer;
+    measurer.charWidth = c.charWidth;
+    const ListSizing s = sizeHistoryList(QString(c.length, u'x'), 3, {}, measurer);
+    EXPECT_TRUE(s.width == c.width && s.rowHeights == (std::vector<double>{c.lead, 30, 30}) &&
+                s.contentH == 16 + c.lead + 2 * (3 + 30)) << c.length << ": " << s.width << ", " << s.rowHeights[0];
+    EXPECT_LT(measurer.measuredChars, 10000) << c.length;
+  }
+  for (auto [cw, ls] : {std::pair{6.0, 15.0}, {1.0, 15.0}, {0.5, 14.2}, {7.3, 16.0}}) {
+    fakes::FakeMeasurer bounded;
+    FullMeasurer full;
+    bounded.charWidth = full.charWidth = cw, bounded.lineSpacing = full.lineSpacing = ls;
+    for (qsizetype n = 0; n <= 40000; n += n < 3000 ? 1 : 37) {
+      const QString text(n, u'x');
+      const ListSizing a = sizeHistoryList(text, 3, {}, bounded), b = sizeHistoryList(text, 3, {}, full);
+      ASSERT_TRUE(a.width == b.width && a.rowHeights == b.rowHeights) << cw << ", " << n << " chars";
+    }
   }
 }
 
-TEST(History, ImagesStayInMemoryOnly) {
-  Rig rig;
-  auto d = rig.make();
-  d->record(ClipItem(QStringLiteral("one"), nullptr));
-  d->record(ClipItem(std::nullopt, anImage(1)));
-  d->record(ClipItem(QStringLiteral("two"), nullptr));
-  d->record(ClipItem(std::nullopt, anImage(2)));
-  d->record(ClipItem(QStringLiteral("three"), nullptr));
-  EXPECT_EQ(rig.defaults.stored(), (QStringList{"three", "two", "one"}));
-  EXPECT_EQ(rig.defaults.writes, 5);
+struct List : testing::Test {
+  fakes::Rig rig;
+  std::shared_ptr<AppDelegate> d;
 
-  // The first picture again: one entry, moved to the front, the new item kept.
-  const auto again = anImage(1);
-  d->record(ClipItem(std::nullopt, again));
-  EXPECT_EQ(entries(d->history()), (QStringList{"<img>", "three", "<img>", "two", "one"}));
-  EXPECT_EQ(d->history()[0].image, again);
+  void open(const QStringList& stored) {
+    rig.defaults.values[kHistoryKey] = stored;
+    d = rig.launch(), rig.pointAtNotch();
+    ASSERT_EQ(d->mode(), Mode::expanded);
+  }
+  const std::vector<RowContent>& rows() const { return rig.overlay->rows; }
+  bool resting() const { return d->mode() == Mode::normal && rig.overlay->currentFrame == Rect{835, 1048, 250, 32}; }
+};
 
-  auto restarted = rig.make();
-  restarted->loadStoredHistory();
-  EXPECT_EQ(entries(restarted->history()), (QStringList{"three", "two", "one"}));
+TEST_F(List, RowsFollowTheHistoryAndSelectPutsOneBackInFront) {
+  open({"e", "d", "c", "b", "a"});
+  EXPECT_EQ(rig.overlay->currentFrame, (Rect{850, 1080 - 24 - 178, 220, 24 + 178}));  // 16 + 5 x 30 + 4 x 3
+  ASSERT_EQ(rows().size(), 5u);
+  for (std::size_t i = 0; i < rows().size(); ++i) {
+    const RowContent& r = rows()[i];
+    const bool lead = i == 0;  // the newest wraps, centred, with more room
+    EXPECT_TRUE(r.item.text == fakes::texts(d->history())[qsizetype(i)] && r.height == 30 &&
+                r.maxLines == (lead ? 0 : 1) && r.align == (lead ? TextAlign::center : TextAlign::left) &&
+                r.pad == (lead ? 16 : 10)) << i;
+  }
+  rig.overlay->clickRow(2);
+  EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("c") && d->unpasted() && !rig.overlay->dotHidden && resting());
+  const int writes = rig.defaults.writes;
+  rig.timers.fire();  // its own write is not a new copy
+  EXPECT_TRUE(rig.defaults.stored() == (QStringList{"c", "e", "d", "b", "a"}) && rig.defaults.writes == writes);
+
+  rig.clipboard.copyImage(picture(400, 300)), rig.timers.fire(), rig.pointAtNotch();  // a picture, written back
+  EXPECT_EQ(displayText(rows().at(0).item), QStringLiteral("\U0001F5BC  Image"));
+  const auto copied = rig.clipboard.img;
+  rig.clipboard.copyText(QStringLiteral("elsewhere")), rig.overlay->clickRow(0);
+  EXPECT_TRUE(rig.clipboard.img == copied && !rig.clipboard.txt);
 }
 
-TEST(History, LoadTakesStoredStringsAsTheyAreOrNothing) {
-  Rig rig;
-  rig.defaults.values[kHistoryKey] = {"", "  padded\n", "dup", "dup"};
-  auto d = rig.make();
-  d->loadStoredHistory();
-  EXPECT_EQ(entries(d->history()), (QStringList{"", "  padded\n", "dup", "dup"}));
-  EXPECT_EQ(d->history()[0].key, QStringLiteral("t:"));
-  EXPECT_EQ(rig.defaults.writes, 0);
-
-  rig.defaults.malformed[kHistoryKey] = true;
-  d->loadStoredHistory();
+TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntriesAndTheLastRests) {
+  const QString longer(500, u'b');
+  rig.clipboard.copyText(QStringLiteral("only"));
+  open({"a", longer});
+  const RowContent stale = rows().at(2);
+  const std::int64_t count = rig.clipboard.count, seen = d->lastChangeCount();
+  rig.overlay->clickRemove(0);
+  EXPECT_EQ(rig.defaults.stored(), (QStringList{"a", longer}));
+  ASSERT_TRUE(rows().size() == 2 && rig.overlay->currentFrame.width == 220);
+  const int writes = rig.defaults.writes;
+  stale.onSelect(), stale.onDelete();  // built for three entries: no longer reaches past the end
+  EXPECT_TRUE(rig.clipboard.count == count && rig.defaults.writes == writes && d->history().size() == 2);
+  rig.overlay->clickRemove(0);
+  EXPECT_EQ(rig.overlay->currentFrame.width, 660);
+  rig.overlay->clickRemove(0);
+  EXPECT_TRUE(rig.defaults.stored().isEmpty() && resting());
+  // What was copied stays on the clipboard, and is not taken up again.
+  EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("only") && d->lastChangeCount() == seen && d->unpasted());
+  rig.timers.fire();
   EXPECT_TRUE(d->history().empty());
 }
 

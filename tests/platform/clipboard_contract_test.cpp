@@ -1,0 +1,174 @@
+// The same cases against every Clipboard: the fake the logic's tests run
+// on, and each real one. A driver stands for one implementation and for
+// "another program" on the same clipboard:
+//
+//   clipboard                the implementation, refusing contents over
+//                            kMaxBytes a transfer or kMaxPixels a picture
+//   copy(text, image, secret)  another program copies text, a picture or
+//                            both, maybe marked secret by a password manager
+//   ownerGoes(onPurpose)     that program quits, or empties the clipboard
+//   waitFor(done)            lets the implementation's events through until
+//                            done() holds; false if it never does
+//   pastedText, pastedImage  what another program pastes now
+//   probeTargets             another program asks what is on offer
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QStringDecoder>
+
+#include "event_loop_wait.h"
+#include "fakes.h"
+#include "platform/x11/x11_clipboard.h"
+#include "x11_test_clients.h"
+
+namespace tuckshelf {
+namespace {
+
+constexpr qsizetype kMaxBytes = 64 << 10;
+constexpr qint64 kMaxPixels = 40 * 40;
+
+QImage picture(int w, int h) {
+  QImage image(w, h, QImage::Format_ARGB32);
+  image.fill(Qt::darkCyan);
+  image.setPixelColor(0, 0, Qt::red);  // not the same pixels turned around
+  return image;
+}
+
+QImage pixelsOf(const QByteArray& encoded) { return QImage::fromData(encoded).convertToFormat(QImage::Format_ARGB32); }
+QImage pixelsOf(const std::shared_ptr<const ClipImage>& image) { return pixelsOf(image ? image->encoded() : ""); }
+
+struct FakeClipboardDriver {
+  fakes::FakeClipboard clipboard;
+  FakeClipboardDriver() { clipboard.maxBytes = kMaxBytes, clipboard.maxPixels = kMaxPixels; }
+  void copy(std::optional<QString> text, const QImage& image, bool secret) {
+    if (secret) return clipboard.copySecret(*text);
+    clipboard.copyBoth(text, image.isNull() ? nullptr : ClipImage::fromImage(image));
+  }
+  void ownerGoes(bool onPurpose) { clipboard.ownerQuits(onPurpose); }
+  bool waitFor(const std::function<bool()>& done) { return done(); }
+  std::optional<QString> pastedText() { return clipboard.pasteElsewhere(), clipboard.txt; }
+  QImage pastedImage() { return clipboard.pasteElsewhere(true), pixelsOf(clipboard.img); }
+  void probeTargets() {}
+};
+
+// On the Xvfb of tests/support/with_xvfb.sh; the other program is a second
+// X client of this process, or xclip for pasting.
+struct X11ClipboardDriver {
+  X11Clipboard clipboard{X11SelectionLimits{.maxTransferBytes = kMaxBytes, .maxImagePixels = kMaxPixels}};
+  std::unique_ptr<x11test::TestOwner> other;
+
+  X11ClipboardDriver() { clipboard.waitForInitialContents(5000), clipboard.clear(); }  // earlier owners: no change
+  void copy(std::optional<QString> text, const QImage& image, bool secret) {
+    std::vector<x11test::TestOwner::Target> targets;
+    if (text) targets.push_back({"UTF8_STRING", text->toUtf8()});
+    if (!image.isNull()) targets.push_back({"image/png", x11test::encoded(image)});
+    if (secret) targets.push_back({"x-kde-passwordManagerHint", "secret"});
+    auto next = std::make_unique<x11test::TestOwner>(targets);
+    next->takeClipboard(), other = std::move(next);  // the one before goes only now: no change of its own
+  }
+  void ownerGoes(bool onPurpose) { onPurpose ? other->emptyClipboard() : other.reset(); }
+  bool waitFor(const std::function<bool()>& done) { return pumpUntil(done); }
+  void probeTargets() { x11test::xclipPaste("TARGETS"); }
+  std::optional<QString> pastedText() {  // as written, an opening U+FEFF included
+    const auto bytes = x11test::xclipPaste();
+    return bytes ? std::optional(QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)(*bytes))
+                 : std::nullopt;
+  }
+  QImage pastedImage() { return pixelsOf(x11test::xclipPaste("image/png").value_or("")); }
+};
+
+template <typename Driver>
+class ClipboardContract : public testing::Test {
+ protected:
+  // Another program's copy, or the end of it, taken up.
+  void copied(std::optional<QString> text, const QImage& image = {}, bool secret = false) {
+    changes([&] { driver.copy(text, image, secret); });
+  }
+  void changes(const std::function<void()>& change) {
+    const std::int64_t before = clip.generation();
+    change();
+    ASSERT_TRUE(driver.waitFor([&] { return clip.generation() != before; })) << "the change was never seen";
+  }
+
+  Driver driver;
+  Clipboard& clip = driver.clipboard;
+};
+
+using ClipboardDrivers = testing::Types<FakeClipboardDriver, X11ClipboardDriver>;
+TYPED_TEST_SUITE(ClipboardContract, ClipboardDrivers);
+
+TYPED_TEST(ClipboardContract, OwnWritesReadBackReplaceEverythingAndAreNoNewCopy) {
+  Clipboard& clip = this->clip;
+  int pastes = 0;
+  clip.setPasteHandler([&] { ++pastes; });
+  const QString text = QStringLiteral("\uFEFFmine \u2713\n");
+  clip.setText(text);
+  const std::int64_t written = clip.generation();
+  this->driver.probeTargets();  // asking what is on offer is no paste
+  EXPECT_TRUE(pastes == 0 && clip.text() == text);
+  EXPECT_EQ(this->driver.pastedText(), text);  // a round trip: any notice of our own write is in
+  EXPECT_TRUE(clip.generation() == written && pastes == 1);
+
+  const QImage image = picture(30, 20);
+  clip.setImage(ClipImage::fromImage(image));
+  EXPECT_NE(clip.generation(), written);
+  EXPECT_TRUE(pixelsOf(clip.image()) == image && this->driver.pastedImage() == image);
+  EXPECT_TRUE(!clip.text() && !this->driver.pastedText());  // the text went with the new write
+  clip.setText(QStringLiteral("same"));
+  EXPECT_TRUE(!clip.image() && this->driver.pastedImage().isNull());
+  const std::int64_t same = clip.generation();
+  clip.setText(QStringLiteral("same"));  // every write is a new generation
+  EXPECT_NE(clip.generation(), same);
+  clip.clear();
+  EXPECT_TRUE(clip.generation() != same && !clip.text() && !this->driver.pastedText());
+
+  this->copied(QStringLiteral("theirs"));  // neither what is not on offer nor what is theirs counts
+  EXPECT_TRUE(this->driver.pastedText() == QStringLiteral("theirs") && pastes == 2);
+}
+
+TYPED_TEST(ClipboardContract, AnotherProgramsCopyIsANewGenerationReadWithinLimits) {
+  const QImage image = picture(40, 30), square = picture(40, 40), tooMany = picture(41, 41);
+  const QString theirs = QStringLiteral("  theirs: \u00FCn\u00EFc\u00F6d\u00E9 \uFEFF\U0001F389\n");
+  using Text = std::optional<QString>;
+  struct Case { Text text; QImage image; bool secret; Text readText; bool readImage; };
+  for (const Case& c : std::vector<Case>{{theirs, {}, false, theirs, false},  // trimming is not the clipboard's
+                                         {std::nullopt, image, false, std::nullopt, true},
+                                         {QString(), {}, false, QString(), false},
+                                         {"words", image, false, "words", false},  // text first
+                                         {" \n ", image, false, " \n ", true},     // blank text: the picture too
+                                         {"hunter2", {}, true, std::nullopt, false},
+                                         {QString(kMaxBytes, u'x'), {}, false, QString(kMaxBytes, u'x'), false},
+                                         {QString(2 * kMaxBytes, u'x'), {}, false, std::nullopt, false},
+                                         {std::nullopt, square, false, std::nullopt, true},
+                                         {std::nullopt, tooMany, false, std::nullopt, false}}) {
+    SCOPED_TRACE(testing::Message() << c.text.value_or("(none)").left(20).toStdString() << ", " << c.image.width()
+                                    << " wide" << (c.secret ? ", secret" : ""));
+    this->copied(c.text, c.image, c.secret);
+    EXPECT_EQ(this->clip.text(), c.readText);
+    EXPECT_EQ(pixelsOf(this->clip.image()), c.readImage ? c.image : QImage());
+  }
+}
+
+// The program that copied is going: what it held may be written back
+// before the clipboard empties, but not when it emptied the clipboard itself.
+TYPED_TEST(ClipboardContract, AQuittingOwnersContentsMayBeKept) {
+  Clipboard& clip = this->clip;
+  std::optional<QString> held;
+  clip.setOwnerGoneHandler([&] {
+    held = clip.text();
+    if (held == QStringLiteral("keep")) clip.setText(*held);
+  });
+  for (auto [text, emptied, kept] : {std::tuple{"keep", false, true}, {"drop", false, false}, {"keep", true, false}}) {
+    SCOPED_TRACE(testing::Message() << text << (emptied ? ", emptied" : ", quit"));
+    held.reset();
+    this->copied(QString::fromUtf8(text));
+    this->changes([&] { this->driver.ownerGoes(emptied); });
+    EXPECT_EQ(held, emptied ? std::nullopt : std::optional(QString::fromUtf8(text)));
+    EXPECT_EQ(clip.text(), kept ? std::optional(QString::fromUtf8(text)) : std::nullopt);
+    EXPECT_EQ(this->driver.pastedText(), clip.text());
+  }
+}
+
+}  // namespace
+}  // namespace tuckshelf

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+// Widget tests run under Qt's offscreen platform unless told otherwise;
+// platform tests on the X server of tests/support/with_xvfb.sh.
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,99 @@
+// The panel's view and its rows: hits, shapes, and how little of a huge text
+// a row lays out. Runs offscreen and on Xvfb.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPointer>
+
+#include "printers.h"
+#include "widgets/hover_view.h"
+#include "widgets/hover_view_shape.h"
+#include "widgets/row_view.h"
+#include "widgets/row_view_label.h"
+
+namespace tuckshelf {
+namespace {
+
+void send(QObject* to, QEvent&& event) { QCoreApplication::sendEvent(to, &event); }
+void hover(QWidget* w, bool in) { in ? send(w, QEnterEvent({1, 1}, {1, 1}, {1, 1})) : send(w, QEvent(QEvent::Leave)); }
+void click(QWidget* w, QPointF press, QPointF release, Qt::MouseButton button = Qt::LeftButton) {
+  send(w, QMouseEvent(QEvent::MouseButtonPress, press, w->mapToGlobal(press), button, button, {}));
+  send(w, QMouseEvent(QEvent::MouseButtonRelease, release, w->mapToGlobal(release), button, {}, {}));
+}
+
+RowContent row(QString text, std::function<void()> onSelect = {}, std::function<void()> onDelete = {}) {
+  return {.item = ClipItem(text, nullptr), .font = {}, .onSelect = onSelect, .onDelete = onDelete};
+}
+
+TEST(RowView, TheButtonTakesPressesWithinFourPixelsOnlyWhileShown) {
+  // The button is (172, 5, 18, 18); with pad 2 its grown square passes the row's right edge.
+  struct Case { double pad; QPointF at; RowHit hidden, shown; };
+  for (const Case& c : {Case{10, {181, 14}, RowHit::row, RowHit::button}, {10, {168, 1}, RowHit::row, RowHit::button},
+                        {10, {193.9, 26.9}, RowHit::row, RowHit::button}, {10, {167.9, 14}, RowHit::row, RowHit::row},
+                        {10, {181, 0.9}, RowHit::row, RowHit::row}, {10, {-1, 14}, RowHit::none, RowHit::none},
+                        {2, {199, 14}, RowHit::row, RowHit::button}, {2, {200, 14}, RowHit::none, RowHit::none}}) {
+    RowContent content = row("hello");
+    content.pad = c.pad;
+    RowView view(content);
+    view.setGeometry(0, 0, 200, 30), view.show();
+    EXPECT_EQ(view.hitAt(c.at), c.hidden) << c.at.x() << ", " << c.at.y();
+    hover(&view, true);
+    EXPECT_EQ(view.hitAt(c.at), c.shown) << c.at.x() << ", " << c.at.y();
+  }
+  int selected = 0, deleted = 0;
+  RowView view(row("hello", [&] { ++selected; }, [&] { ++deleted; }));
+  view.setGeometry(0, 0, 200, 30), view.show();
+  click(&view, {40, 15}, {-300, 900}), click(&view, {40, 15}, {40, 15}, Qt::RightButton);  // released anywhere
+  hover(&view, true);
+  click(&view, {181, 14}, {181, 14}), click(&view, {181, 14}, {40, 15});  // released off the button: neither
+  EXPECT_TRUE(selected == 1 && deleted == 1);
+  hover(&view, false), click(&view, {181, 14}, {181, 14});
+  EXPECT_TRUE(selected == 2 && deleted == 1 && view.removeButton()->isHidden());
+}
+
+TEST(RowViewLabel, LaysOutOnlyWhatShows) {
+  RowView huge(row(QString(1 << 20, u'm')));
+  huge.setGeometry(0, 0, 200, 30), huge.show();
+  EXPECT_TRUE(huge.label()->elidedLine().endsWith(QChar(0x2026)) && huge.label()->charactersLaidOut() < 1000);
+  RowContent content = row(QStringLiteral("many words ").repeated(100000));
+  content.maxLines = 0, content.height = 100;
+  RowView lead(content);
+  lead.setGeometry(0, 0, 260, 100), lead.show();
+  const int lines = lead.label()->laidOutLineCount();
+  EXPECT_LT(lead.label()->charactersLaidOut(), 5000);
+  lead.setGeometry(0, 0, 260, 40);  // laid out again, to the new height
+  EXPECT_LT(lead.label()->laidOutLineCount(), lines);
+}
+
+struct HoverViewTest : testing::Test {
+  HoverView view{OverlaySetup{.frame = {0, 0, 300, 200}, .offsets = {10, 14, 40}, .font = {}}};
+  void SetUp() override { view.resize(300, 200), view.show(); }
+};
+
+TEST_F(HoverViewTest, RowsStackThreeApartAndOneMayReplaceThemFromItsOwnCallback) {
+  view.setRows({row("a", [&] { view.setRows({row("b"), row("c"), row("d")}); })});
+  const QPointer<RowView> first = view.rows()[0];
+  click(first, {20, 10}, {20, 10});
+  ASSERT_TRUE(view.rows().size() == 3 && view.rows()[2]->geometry() == QRect(0, 66, 284, 30));
+  ASSERT_FALSE(first.isNull());  // deleted later, not under its own callback
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+}
+
+TEST_F(HoverViewTest, ShapeIsTheDotAtRestAndTheRoundedBackdropWhenOpen) {
+  EXPECT_TRUE(view.visibleShape().isEmpty());  // dot hidden, at rest
+  view.setDotHidden(false);
+  EXPECT_EQ(view.visibleShape(), discRegion(QRect(276, 14, 8, 8)));
+  view.setBackdropBlack(true);
+  for (auto [p, in] : {std::pair{QPoint(0, 0), true}, {QPoint(299, 0), true}, {QPoint(0, 185), true},
+                       {QPoint(0, 199), false}, {QPoint(299, 199), false}, {QPoint(150, 199), true}})
+    EXPECT_EQ(view.visibleShape().contains(p), in) << p.x() << ", " << p.y();
+  const QImage shot = view.grab().toImage();  // painted to the same pixels
+  EXPECT_TRUE(shot.pixelColor(0, 0) == Qt::black && shot.pixelColor(0, 199) != Qt::black);
+}
+
+}  // namespace
+}  // namespace tuckshelf
