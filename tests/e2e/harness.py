@@ -1,559 +1,294 @@
-"""Runs the real program on a private Xvfb and drives it like a user.
+"""Runs the real program on a display server of its own and drives it like a
+user: the display server's driver, and the test case each scenario runs in.
 
 Every wait has a deadline; every process started here is stopped when the
-session ends, whatever happened in between.
+scenario ends, whatever happened in between.
 """
 
-import argparse
-import json
-import os
-import shutil
-import signal
-import subprocess
-import sys
-import tempfile
-import time
-import unittest
+import argparse, contextlib, json, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, threading, time, unittest
+from types import SimpleNamespace
 
-BINARY = None  # set by main() from --binary
+# A 1920 x 1080 display whose desktop reserves nothing at the top: its
+# centre line, and the top gap the panel keeps below the screen's edge.
+MID, GAP = 960, 24
+BLACK, GREY = (0, 0, 0), (190, 190, 190)
+ARGS = None  # the command line, from main()
+SUPPRESSIONS = pathlib.Path(__file__).resolve().parents[1] / "support" / "lsan.supp"
+LEAK_CHECK = dict(ASAN_OPTIONS="detect_leaks=1", UBSAN_OPTIONS="print_stacktrace=1",
+                  LSAN_OPTIONS=f"suppressions={SUPPRESSIONS}:exitcode=23")
 
 
-def wait_until(condition, timeout=10.0, interval=0.05, what="condition"):
-    """Polls `condition` until it returns a truthy value or time runs out."""
+def wait_until(condition, what, timeout=30.0, then=lambda: ""):
+    """Polls `condition` until it returns a truthy value, and returns that;
+    past the deadline, fails with what it waited for and then()."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
+    while not (value := condition()):
         if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout:.1f}s waiting for {what}")
-        time.sleep(interval)
+            raise AssertionError(f"timed out after {timeout:.0f}s waiting for {what}{then()}")
+        time.sleep(0.05)
+    return value
 
 
+def px(shot, x, y):
+    return tuple(shot.rgb[(y * shot.w + x) * 3:(y * shot.w + x + 1) * 3])
 
 
-class Screenshot:
-    """A picture of the whole screen as raw RGB bytes."""
-
-    def __init__(self, path, width, height, rgb):
-        self.path, self.width, self.height, self.rgb = path, width, height, rgb
-
-    def pixel(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.rgb[i:i + 3])
-
-    def count(self, predicate, box):
-        x0, y0, x1, y1 = box
-        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if predicate(self.pixel(x, y)))
+def black_to(shot, x, y, dx, dy):
+    """The first point from (x, y) on in steps of (dx, dy) that is not black."""
+    while 0 <= x < shot.w and 0 <= y < shot.h and px(shot, x, y) == BLACK:
+        x, y = x + dx, y + dy
+    return x, y
 
 
-def is_teal(p):
-    return abs(p[0] - 45) < 30 and abs(p[1] - 212) < 30 and abs(p[2] - 191) < 30
+class Driver:
+    """What the scenarios need of a desktop. A driver starts a display server
+    (start), lays out its monitors (outputs), puts things on the clipboard
+    (copy; copier: many copies fast, secrets, an owner that hangs) and reads
+    it (clipboard), moves the pointer (move: a warp, push: real motion),
+    clicks and types (click, key), shows another program's window (probe),
+    tells whether the program's window is up (shown) and pictures the screen
+    (screenshot). X11 is below; a Wayland one (headless sway, wl-copy and
+    wl-paste, grim, a virtual pointer) implements the same methods."""
+
+    def __init__(self, owner_tool):
+        self.owner_tool, self.procs = owner_tool, []
+        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+
+    def spawn(self, argv, env=None, **kw):
+        kw = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) | kw
+        self.procs.append(subprocess.Popen([str(a) for a in argv], env=env or self.env, **kw))
+        return self.procs[-1]
+
+    def run(self, *argv):
+        return subprocess.run([str(a) for a in argv], env=self.env, capture_output=True, timeout=60)
+
+    def stop(self):
+        for p in reversed(self.procs):  # the display server last
+            p.send_signal(signal.SIGCONT)  # a stopped process cannot act on SIGTERM
+            p.terminate()
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                p.wait(5)
+            p.kill()  # nothing once it has ended
+            p.wait()
 
 
-def is_grey_background(p):
-    return p == (190, 190, 190)
+class X11(Driver):
+    """Xvfb on a free display; xclip and the owner tool for the clipboard,
+    xdotool for pointer and keys, ImageMagick's import for pictures."""
 
-
-def is_black(p):
-    return p == (0, 0, 0)
-
-
-def black_panel_box(shot, mid_x, top=0, reach=400):
-    """The bounding box (x0, y0, x1, y1) of a black panel hanging from row
-    `top` across column mid_x, or None. Its height is read 10 px in from the
-    left edge: inside the rounded corner, clear of the rows' text."""
-    xs = [x for x in range(max(0, mid_x - reach), min(shot.width, mid_x + reach))
-          if is_black(shot.pixel(x, top + 2))]
-    if not xs or not min(xs) <= mid_x < max(xs) + 1:
-        return None
-    x0, x1 = min(xs), max(xs) + 1
-    y = top
-    while y < shot.height and is_black(shot.pixel(x0 + 10, y)):
-        y += 1
-    return (x0, top, x1, y)
-
-
-def write_png(path, width, height, rgb=(200, 40, 40)):
-    """Writes a plain RGB PNG of one colour, for copying an image."""
-    import struct
-    import zlib
-
-    def chunk(tag, data):
-        return (struct.pack(">I", len(data)) + tag + data
-                + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
-    rows = b"".join(b"\x00" + bytes(rgb) * width for _ in range(height))
-    with open(path, "wb") as f:
-        header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)  # 8-bit RGB
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-    return path
-
-
-def is_sanitizer_build(binary):
-    """Whether `binary` was built with AddressSanitizer (it then calls
-    __asan_init, whether libasan is linked statically or not)."""
-    with open(binary, "rb") as f:
-        return b"__asan_init" in f.read()
-
-
-class Session:
-    """One Xvfb, one configuration folder, and the program under test."""
-
-    def __init__(self, width=1920, height=1080, monitors=None):
-        self.procs = []
-        self.program = None
-        self.tmp = tempfile.mkdtemp(prefix="tuckshelf-e2e-")
-        self.config_home = os.path.join(self.tmp, "config")
-        os.makedirs(self.config_home)
-        self.width, self.height = width, height
-        self.env = dict(os.environ)
-        self.env.update(XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", HOME=self.tmp)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.env.pop("DISPLAY", None)
-        # Xvfb picks a free display number itself and reports it once it
-        # accepts clients, so parallel sessions never share a server.
+    def start(self, width, height):
+        self.size = width, height
+        # Xvfb picks a free display itself and names it once it takes clients.
         read_end, write_end = os.pipe()
-        self.xvfb = self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                 f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"],
-                                pass_fds=(write_end,))
+        self.spawn(["Xvfb", "-displayfd", write_end, "-screen", "0", f"{width}x{height}x24",
+                    "-nolisten", "tcp", "-noreset"], pass_fds=[write_end])
         os.close(write_end)
-        with os.fdopen(read_end) as reported:
-            number = reported.readline().strip()
-        if not number:
+        with open(read_end) as reported:
+            self.env.update(DISPLAY=":" + reported.readline().strip(), QT_QPA_PLATFORM="xcb")
+        if self.env["DISPLAY"] == ":":
             raise RuntimeError("Xvfb did not start")
-        self.display = f":{number}"
-        self.env["DISPLAY"] = self.display
-        self._run(["xsetroot", "-solid", "grey"])
-        if monitors:
-            for args in monitors:
-                self._run(["xrandr", "--setmonitor", *args])
+        self.run("xsetroot", "-solid", "grey")  # the bare root is black, like the open list
 
-    # -- processes -------------------------------------------------------
-    def _spawn(self, argv, **kw):
-        p = subprocess.Popen(argv, env=self.env, stdin=kw.pop("stdin", subprocess.DEVNULL),
-                             stdout=kw.pop("stdout", subprocess.DEVNULL),
-                             stderr=kw.pop("stderr", subprocess.DEVNULL), **kw)
-        self.procs.append(p)
-        return p
+    def outputs(self, *rects):
+        """Monitors at (x, y, width, height), the first the primary; none
+        leaves one as large as the screen."""
+        for line in self.run("xrandr", "--listmonitors").stdout.decode().splitlines()[1:]:
+            self.run("xrandr", "--delmonitor", line.split()[1].lstrip("+*"))
+        for i, (x, y, w, h) in enumerate(rects):  # at 96 dpi
+            size = f"{w}/{round(w * 0.2646)}x{h}/{round(h * 0.2646)}+{x}+{y}"
+            self.run("xrandr", "--setmonitor", f"M{i}", size, "none" if i else "screen")
 
-    def _run(self, argv, check=True, timeout=20, input=None):
-        return subprocess.run(argv, env=self.env, check=check, timeout=timeout, input=input,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    def copy(self, data, target=None):
+        """xclip serving `data` (as text unless `target` says otherwise)
+        until another program takes the clipboard."""
+        xclip = self.spawn(["xclip", "-quiet", "-selection", "clipboard", *["-t", target] * bool(target)],
+                           stdin=subprocess.PIPE)
+        with xclip.stdin:
+            xclip.stdin.write(data)
+        return xclip
 
-    def start_program(self, extra_env=None, binary=None, umask=-1):
-        """Starts the program (BINARY unless `binary` is given); its output
-        goes to self.program_log. `umask` applies to the program only."""
-        env = dict(self.env)
-        env.update(extra_env or {})
-        self.program_log = os.path.join(self.tmp, f"program-{len(self.procs)}.log")
-        with open(self.program_log, "wb") as log:
-            p = subprocess.Popen([binary or BINARY], env=env, stdin=subprocess.DEVNULL,
-                                 stdout=log, stderr=log, umask=umask)
-        self.procs.append(p)
-        self.program = p
-        return p
+    def copier(self):
+        """A function that puts a text, with a password manager's hint if
+        given, on the clipboard, and returns once the server made the change;
+        with stop, the owner never answers anyone after that."""
+        tool = self.spawn([self.owner_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=None)
 
-    def kill_program(self):
-        """Ends the program at once with SIGKILL, as a crash would."""
-        if self.program and self.program.poll() is None:
-            self.program.kill()
+        def copy(text, hint=None, stop=False):
+            tool.stdin.write(json.dumps([text, hint, stop]).encode() + b"\n")
+            tool.stdin.flush()
+            if tool.stdout.readline() != b"owned\n":
+                raise AssertionError("the owner tool could not take the clipboard")
+        return copy
+
+    def clipboard(self, target="UTF8_STRING"):
+        return self.run("xclip", "-selection", "clipboard", "-o", "-t", target).stdout
+
+    def move(self, x, y): self.run("xdotool", "mousemove", x, y)
+    def push(self, dx, dy): self.run("xdotool", "mousemove_relative", "--", dx, dy)
+    def click(self): self.run("xdotool", "click", 1)
+    def key(self, *keys): self.run("xdotool", "key", *keys)
+
+    def shown(self):
+        return self.run("xdotool", "search", "--onlyvisible", "--classname", "tuckshelf").returncode == 0
+
+    def probe(self, x, y, w, h):
+        """Another program's window; the function returned counts the button
+        presses it got."""
+        xev = self.spawn(["xev", "-geometry", f"{w}x{h}+{x}+{y}", "-event", "button"],
+                         stdout=subprocess.PIPE, text=True)
+        lines = []
+        threading.Thread(target=lambda: lines.extend(xev.stdout), daemon=True).start()
+        wait_until(lambda: self.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").returncode == 0,
+                   "the probe window")
+        return lambda: sum("ButtonPress" in line for line in lines)
+
+    def screenshot(self):
+        rgb = self.run("import", "-window", "root", "-depth", "8", "rgb:-").stdout
+        return SimpleNamespace(w=self.size[0], h=self.size[1], rgb=rgb, path=None)
+
+
+class Case(unittest.TestCase):
+    """One scenario: a display server, a configuration folder, the program.
+    Its steps return the case, so that a scenario reads as one sequence; the
+    driver's own actions are steps too (t.move(x, y).click())."""
+
+    size, monitors = (1920, 1080), ()
+
+    def setUp(self):
+        self.tmp = self.enterContext(tempfile.TemporaryDirectory(prefix="tuckshelf-e2e-"))
+        self.shots = os.path.join(os.getcwd(), "shots", type(self).__name__)
+        shutil.rmtree(self.shots, ignore_errors=True)
+        self.d, self.program = X11(ARGS.owner), None
+        self.addCleanup(self.d.stop)
+        if ARGS.leaks:
+            self.addCleanup(self.end_without_leaks)
+        self.d.env.update(HOME=self.tmp, XDG_CONFIG_HOME=self.tmp + "/config")
+        self.store, self.log = self.tmp + "/config/tuckshelf/defaults.json", self.tmp + "/program.log"
+        self.d.start(*self.size)
+        self.d.outputs(*self.monitors)
+
+    def __getattr__(self, name):
+        if name.startswith("_") or name == "d":
+            raise AttributeError(name)
+        action = getattr(self.d, name)
+        return lambda *args: self if (result := action(*args)) is None else result
+
+    def start(self, wait=True, umask=-1):
+        env = self.d.env | (LEAK_CHECK if ARGS.leaks else {})
+        with open(self.log, "ab") as log:
+            self.program = self.d.spawn([ARGS.binary], env=env, stdout=log, stderr=log, umask=umask)
+        if wait:
+            self.wait(self.d.shown, "the program's window", 60)
+        return self
+
+    def end_without_leaks(self):
+        """LeakSanitizer reports when the program exits, so it must leave
+        through its event loop on SIGTERM."""
         if self.program:
-            self.program.wait(timeout=10)
+            self.program.terminate()
+            code, log = self.program.wait(60), pathlib.Path(self.log).read_text(errors="replace")
+            self.assertIsNone(re.search(r"Sanitizer|runtime error:", log), log[-6000:])
+            self.assertEqual(code, 0, "the program did not quit cleanly on SIGTERM:\n" + log[-3000:])
 
-    def program_rss_kib(self):
-        """The program's resident memory (VmRSS) in KiB."""
-        with open(f"/proc/{self.program.pid}/status") as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
-        raise AssertionError("no VmRSS for the program")
+    def vm(self, field):
+        """A memory figure of the program's in KiB: VmRSS, or VmHWM, its peak."""
+        return int(re.search(field + r":\s*(\d+)", pathlib.Path(f"/proc/{self.program.pid}/status").read_text())[1])
 
-    def window_geometry(self):
-        """(x, y, width, height) of the program's window, or None."""
-        r = self._run(["xdotool", "search", "--classname", "tuckshelf", "getwindowgeometry",
-                       "--shell"], check=False)
-        if r.returncode != 0:
-            return None
-        fields = dict(line.split("=", 1) for line in r.stdout.decode().split() if "=" in line)
+    # -- the clipboard and the stored history ------------------------------
+    def copy(self, data, target=None):
+        """Puts `data` on the clipboard; the process serving it is self.owner."""
+        self.owner = self.d.copy(data.encode() if isinstance(data, str) else data, target)
+        return self
+
+    def stored(self):
         try:
-            return tuple(int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
-        except (KeyError, ValueError):
-            return None
-
-    def wait_resting(self, timeout=15):
-        """Waits until the program's window is mapped."""
-        def mapped():
-            r = self._run(["xdotool", "search", "--classname", "tuckshelf"], check=False)
-            return r.returncode == 0 and r.stdout.strip()
-        return wait_until(mapped, timeout, what="the panel window")
-
-    def close(self):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                try:
-                    p.send_signal(signal.SIGCONT)
-                    p.terminate()
-                    p.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait(timeout=5)
-            for stream in (p.stdin, p.stdout, p.stderr):
-                if stream:
-                    try:
-                        stream.close()
-                    except OSError:  # a pipe whose reader is gone
-                        pass
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    # -- clipboard -------------------------------------------------------
-    def copy_text(self, text):
-        """Puts `text` on the CLIPBOARD through xclip, which keeps serving it."""
-        p = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=self.env,
-                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
-        self.procs.append(p)
-        p.stdin.write(text.encode("utf-8") if isinstance(text, str) else text)
-        p.stdin.close()
-        return p
-
-    def copy_file(self, path, mime):
-        p = self._spawn(["xclip", "-selection", "clipboard", "-t", mime, "-i", path])
-        return p
-
-    def clipboard_text(self):
-        r = self._run(["xclip", "-selection", "clipboard", "-o"], check=False, timeout=10)
-        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
-
-    def clipboard_bytes(self, target):
-        """The clipboard's contents as `target` (a MIME type), or None."""
-        r = self._run(["xclip", "-selection", "clipboard", "-o", "-t", target], check=False,
-                      timeout=10)
-        return r.stdout if r.returncode == 0 else None
-
-    def clipboard_targets(self):
-        r = self._run(["xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"], check=False)
-        return r.stdout.decode().split() if r.returncode == 0 else []
-
-    # -- input -----------------------------------------------------------
-    def xdotool(self, *args):
-        self._run(["xdotool", *map(str, args)])
-
-    def move_pointer(self, x, y):
-        self.xdotool("mousemove", x, y)
-
-    def push_pointer(self, x, y):
-        """Moves the pointer to (x, y) with real motion: a warp alone makes
-        no raw motion event, so a one-pixel step back and forth follows it."""
-        self.xdotool("mousemove", x, y)
-        self.xdotool("mousemove_relative", "--", "1", "0")
-        self.xdotool("mousemove_relative", "--", "-1", "0")
-
-    # -- displays --------------------------------------------------------
-    def xrandr(self, *args):
-        return self._run(["xrandr", *map(str, args)]).stdout.decode()
-
-    def monitors(self):
-        """The names of the xrandr monitors, in order."""
-        lines = self.xrandr("--listmonitors").splitlines()[1:]
-        return [line.split()[1].lstrip("+*") for line in lines if line.split()]
-
-    def set_monitors(self, monitors):
-        """Replaces every xrandr monitor with `monitors`, a list of
-        (name, "WxH+X+Y") pairs; the first one is the primary."""
-        for name in self.monitors():
-            self._run(["xrandr", "--delmonitor", name], check=False)
-        for i, (name, geometry) in enumerate(monitors):
-            size, x, y = geometry.replace("+", " ").split()
-            w, h = size.split("x")
-            # 0.2646 mm per pixel, as 1920 px / 508 mm in the platform notes.
-            self.xrandr("--setmonitor", name, f"{w}/{round(int(w) * 0.2646)}x{h}/"
-                        f"{round(int(h) * 0.2646)}+{x}+{y}", "screen" if i == 0 else "none")
-
-    # -- output ----------------------------------------------------------
-    def screenshot(self, name="shot"):
-        path = os.path.join(self.tmp, f"{name}.png")
-        self._run(["import", "-window", "root", path])
-        rgb = self._run(["convert", path, "-depth", "8", "rgb:-"]).stdout
-        return Screenshot(path, self.width, self.height, rgb)
-
-    def stored_history(self):
-        path = os.path.join(self.config_home, "tuckshelf", "defaults.json")
-        try:
-            with open(path, encoding="utf-8") as f:
-                return json.load(f).get("tuckshelf.history.text")
+            return json.loads(pathlib.Path(self.store).read_text(encoding="utf-8")).get("tuckshelf.history.text")
         except (OSError, ValueError):
             return None
 
-    def store_path(self):
-        return os.path.join(self.config_home, "tuckshelf", "defaults.json")
+    def stored_is(self, *texts):
+        self.wait(lambda: self.stored() == list(texts), f"the stored history {texts!r:.200}")
+        return self
 
+    def recorded(self, text):
+        """Waits until `text` is the newest stored text."""
+        self.wait(lambda: (self.stored() or [None])[0] == text, f"{text[:40]!r} stored first")
+        return self
 
-# -- a fast clipboard owner -------------------------------------------------
-# xclip costs a process per copy. ClipboardOwner runs this file as a helper
-# process (see _owner_main) that owns CLIPBOARD from one X connection and
-# changes it as often as asked, serving each text until the next change.
+    def capture(self, *texts):
+        for text in texts:
+            self.copy(text).recorded(text)
+        return self
 
-SNIPPETS = ["plain words", 'a "quoted" \\ back\\slash', "tab\there", "ünïcödé ✓ 日本語",
-            "emoji 🎉 pair", "ctrl \x01 char", "{\"json\": [1, 2]}", "</script> & <b>",
-            # Long enough (26 KB) that writing the store takes a moment.
-            "long" + " lorem ipsum dolor" * 1500]
+    # -- the screen ---------------------------------------------------------
+    def shot(self, name=None):
+        shot = self.d.screenshot()
+        if name:  # kept in the test's build folder, to look at
+            os.makedirs(self.shots, exist_ok=True)
+            shot.path = os.path.join(self.shots, name + ".png")
+            subprocess.run(["convert", "-size", f"{shot.w}x{shot.h}", "-depth", "8", "rgb:-", shot.path],
+                           input=shot.rgb)
+        return shot
 
+    def wait(self, condition, what, timeout=30):
+        return wait_until(condition, what, timeout, lambda: f"; the screen then: {self.shot('failed').path}")
 
-def storm_text(prefix, i, varied=False):
-    """The i-th text of a storm: the prefix and number come first, so that
-    storm_index() can tell which copy a stored text was."""
-    return f"{prefix}{i}" + (f" {SNIPPETS[i % len(SNIPPETS)]}" if varied else "")
+    def panel(self, mid=MID, top=0, shot=None):
+        """(x0, y0, x1, y1) of the black open list hanging from row `top`
+        across column `mid`, or None. The height is read 10 px in from the
+        left edge: inside the rounded corner, clear of the rows' text."""
+        s = shot or self.shot()
+        if px(s, mid, top + 2) == BLACK:
+            x0, x1 = black_to(s, mid, top + 2, -1, 0)[0], black_to(s, mid, top + 2, 1, 0)[0]
+            return (x0 + 1, top, x1, black_to(s, x0 + 11, top + 2, 0, 1)[1])
 
+    def open(self, rows, mid=MID, top=0):
+        """Warps into the band's middle and waits for the list."""
+        return self.move(mid, top).listed(rows, mid, top)
 
-def storm_index(prefix, text):
-    """The copy number of a storm text, or None for any other text."""
-    if not isinstance(text, str) or not text.startswith(prefix):
-        return None
-    head = text[len(prefix):].split(" ", 1)[0]
-    return int(head) if head.isdigit() else None
-
-
-class ClipboardOwner:
-    """Drives CLIPBOARD through the helper process; its replies are JSON lines."""
-
-    def __init__(self, session):
-        self.session = session
-        self.proc = session._spawn([sys.executable, os.path.abspath(__file__), "--clipboard-owner"],
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=None)
-        self._buffer = b""
-        self._replies = []  # read but not yet asked for
-        self._expect("ready", 10)
-
-    def _send(self, **command):
-        self.proc.stdin.write((json.dumps(command) + "\n").encode())
-        self.proc.stdin.flush()
-
-    def _expect(self, event, timeout):
-        reply = self._next(event, timeout)
-        if reply is None:
-            raise AssertionError(f"the clipboard owner did not report {event!r} in {timeout}s")
-        return reply
-
-    def _next(self, event, timeout):
-        """The next reply of kind `event`, or None after `timeout` seconds."""
-        import select
-        deadline = time.monotonic() + timeout
-        while True:
-            while b"\n" in self._buffer:
-                line, self._buffer = self._buffer.split(b"\n", 1)
-                self._replies.append(json.loads(line))
-            for reply in self._replies:
-                if reply.get("event") == event:
-                    self._replies.remove(reply)
-                    return reply
-            left = deadline - time.monotonic()
-            ready, _, _ = select.select([self.proc.stdout], [], [], max(0.0, left))
-            if ready:
-                chunk = os.read(self.proc.stdout.fileno(), 65536)
-                if not chunk:
-                    raise AssertionError("the clipboard owner ended")
-                self._buffer += chunk
-            elif left <= 0:
+    def listed(self, rows, mid=MID, top=0):
+        """Waits for the open list of `rows` one-line texts, every row with
+        text in it (0: the empty history's message) on the display centred
+        on `mid`."""
+        def shown(s):
+            box = self.panel(mid, top, s)
+            if not box or box[:3] != (mid - 110, top, mid + 110):
                 return None
+            bands = [(y, y + 30) for y in range(top + GAP + 8, box[3] - 29, 33)] if rows else [(top + GAP, box[3])]
+            lit = all(sum(min(px(s, x, y)) > 150 for x in range(box[0] + 8, box[2] - 8) for y in range(*band)) > 5
+                      for band in bands)
+            return lit and (box[3] - top - GAP == 13 + 33 * rows if rows else 24 <= box[3] - top - GAP <= 40) and box
+        self.box = self.wait(lambda: shown(self.shot()), f"the list of {rows} at x {mid}")
+        return self
 
-    def set_text(self, text):
-        """Puts `text` on CLIPBOARD; returns once the server has it."""
-        self._send(cmd="text", text=text)
-        self._expect("set", 10)
+    def resting(self, dot=True, mid=MID, top=0):
+        """Waits for the resting panel on the display centred on `mid`: no
+        list there, and the dot (or none; None: either) alone on its row."""
+        def at_rest(s):
+            teal = [x for x in range(s.w) if all(abs(a - b) < 30 for a, b in zip(px(s, x, top + 12), (45, 212, 191)))]
+            lit = bool(teal) and mid + 100 <= teal[0] and teal[-1] < mid + 110
+            return self.panel(mid, top, s) is None and dot in (None, lit) and (lit or not teal)
+        self.wait(lambda: at_rest(self.shot()), f"the resting panel at x {mid}, dot {dot}")
+        return self
 
-    def storm(self, prefix, count, rate, start=0, varied=False):
-        """Starts copying storm_text(prefix, start .. start+count-1) at `rate`
-        copies a second; returns at once (see wait_storm, pause)."""
-        self._send(cmd="storm", prefix=prefix, start=start, count=count, rate=rate, varied=varied)
-        # Copy start+k is made at time.monotonic() == storm_t0 + k / rate
-        # (the clock is shared by all processes) unless the owner falls behind.
-        self.storm_t0 = self._expect("storming", 10)["t0"]
-        # An earlier storm's end, reported before this one began, is stale.
-        self._replies = [r for r in self._replies if r.get("event") != "done"]
-
-    def wait_storm(self, timeout):
-        """Waits for the storm's end: {"last": index, "copies": n, "seconds": s}."""
-        return self._expect("done", timeout)
-
-    def storm_finished(self):
-        """The storm's end report if it has ended, else None; never waits."""
-        return self._next("done", 0)
-
-    def last_copied(self):
-        """The index of the storm copy on CLIPBOARD now (None before any)."""
-        self._send(cmd="where")
-        return self._expect("at", 10)["last"]
-
-    def pause(self):
-        """Stops a storm at once; the last text stays on CLIPBOARD.
-        Returns the index of that text (None before any storm copy)."""
-        self._send(cmd="pause")
-        return self._expect("paused", 10)["last"]
+    def leave(self, dot=True, mid=MID, top=0):
+        """Moves the pointer off the list and waits for the resting panel."""
+        return self.move(mid, top + 500).resting(dot, mid, top)
 
 
-def _owner_main():
-    import ctypes
-    import select
-    from ctypes import Structure, Union, c_char_p, c_int, c_long, c_ulong, c_void_p
-
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = c_void_p
-    x11.XOpenDisplay.argtypes = [c_char_p]
-    x11.XDefaultRootWindow.restype = c_ulong
-    x11.XDefaultRootWindow.argtypes = [c_void_p]
-    x11.XCreateSimpleWindow.restype = c_ulong
-    x11.XCreateSimpleWindow.argtypes = [c_void_p, c_ulong, c_int, c_int, c_int, c_int, c_int,
-                                        c_ulong, c_ulong]
-    x11.XInternAtom.restype = c_ulong
-    x11.XInternAtom.argtypes = [c_void_p, c_char_p, c_int]
-    x11.XSetSelectionOwner.argtypes = [c_void_p, c_ulong, c_ulong, c_ulong]
-    x11.XGetSelectionOwner.restype = c_ulong
-    x11.XGetSelectionOwner.argtypes = [c_void_p, c_ulong]
-    x11.XChangeProperty.argtypes = [c_void_p, c_ulong, c_ulong, c_ulong, c_int, c_int, c_void_p,
-                                    c_int]
-    x11.XSendEvent.argtypes = [c_void_p, c_ulong, c_int, c_long, c_void_p]
-    x11.XFlush.argtypes = [c_void_p]
-    x11.XPending.argtypes = [c_void_p]
-    x11.XNextEvent.argtypes = [c_void_p, c_void_p]
-    x11.XConnectionNumber.argtypes = [c_void_p]
-
-    class SelectionRequest(Structure):
-        _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int),
-                    ("display", c_void_p), ("owner", c_ulong), ("requestor", c_ulong),
-                    ("selection", c_ulong), ("target", c_ulong), ("property", c_ulong),
-                    ("time", c_ulong)]
-
-    class SelectionNotify(Structure):
-        _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int),
-                    ("display", c_void_p), ("requestor", c_ulong), ("selection", c_ulong),
-                    ("target", c_ulong), ("property", c_ulong), ("time", c_ulong)]
-
-    class XEvent(Union):
-        _fields_ = [("type", c_int), ("request", SelectionRequest), ("pad", c_long * 24)]
-
-    # A requestor may destroy its window before the answer arrives (the
-    # program drops a read when a newer change comes): ignore X errors.
-    handler_type = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)
-    ignore_errors = handler_type(lambda display, error: 0)
-    x11.XSetErrorHandler(ignore_errors)
-
-    display = x11.XOpenDisplay(None)
-    if not display:
-        sys.exit("clipboard owner: no display")
-    window = x11.XCreateSimpleWindow(display, x11.XDefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)
-
-    def atom(name):
-        return x11.XInternAtom(display, name.encode(), 0)
-
-    clipboard, targets_atom, utf8 = atom("CLIPBOARD"), atom("TARGETS"), atom("UTF8_STRING")
-    text_atom = atom("TEXT")
-    text_targets = {utf8, 31, atom("text/plain;charset=utf-8"), atom("text/plain"), text_atom}
-    offered = (c_ulong * (len(text_targets) + 1))(targets_atom, *sorted(text_targets))
-    state = {"text": b""}
-
-    def answer(request):
-        # The server sends requests to the owner of the moment only, so one
-        # that comes is answered with the current text.
-        prop = request.property or request.target  # an obsolete requestor names no property
-        if request.selection != clipboard:
-            prop = 0
-        elif request.target == targets_atom:
-            x11.XChangeProperty(display, request.requestor, prop, 4, 32, 0, offered, len(offered))
-        elif request.target in text_targets:
-            data = state["text"]
-            kind = utf8 if request.target == text_atom else request.target
-            x11.XChangeProperty(display, request.requestor, prop, kind, 8, 0, data, len(data))
-        else:
-            prop = 0
-        notify = SelectionNotify(type=31, send_event=1, display=display,
-                                 requestor=request.requestor, selection=request.selection,
-                                 target=request.target, property=prop, time=request.time)
-        x11.XSendEvent(display, request.requestor, 0, 0, ctypes.byref(notify))
-
-    def pump():
-        # XPending flushes the answers, then reads; it returns 0 only once
-        # Xlib's queue is empty. (XFlush reads events into that queue too, so
-        # no XFlush may come between this and select().)
-        event = XEvent()
-        while x11.XPending(display):
-            x11.XNextEvent(display, ctypes.byref(event))
-            if event.type == 30:      # SelectionRequest
-                answer(event.request)
-
-    def own(text):
-        state["text"] = text.encode("utf-8", "surrogatepass")
-        x11.XSetSelectionOwner(display, clipboard, window, 0)
-        x11.XFlush(display)
-
-    def report(**reply):
-        os.write(1, (json.dumps(reply) + "\n").encode())
-
-    storm = None
-    last = None
-    stdin_buffer = b""
-    report(event="ready")
-    while True:
-        # Round trips and flushes queue events inside Xlib, where select()
-        # cannot see them: empty the queue right before waiting.
-        pump()
-        timeout = None
-        if storm:
-            timeout = max(0.0, storm["t0"] + storm["n"] / storm["rate"] - time.monotonic())
-        ready, _, _ = select.select([0, x11.XConnectionNumber(display)], [], [], timeout)
-        pump()
-        if 0 in ready:
-            chunk = os.read(0, 65536)
-            if not chunk:
-                return
-            stdin_buffer += chunk
-            while b"\n" in stdin_buffer:
-                line, stdin_buffer = stdin_buffer.split(b"\n", 1)
-                command = json.loads(line)
-                if command["cmd"] == "text":
-                    storm = None
-                    own(command["text"])
-                    x11.XGetSelectionOwner(display, clipboard)  # a round trip
-                    report(event="set")
-                elif command["cmd"] == "storm":
-                    storm = dict(command, n=0, t0=time.monotonic())
-                    report(event="storming", t0=storm["t0"])
-                elif command["cmd"] == "where":
-                    report(event="at", last=last)
-                elif command["cmd"] == "pause":
-                    storm = None
-                    x11.XGetSelectionOwner(display, clipboard)
-                    report(event="paused", last=last)
-        if storm and time.monotonic() >= storm["t0"] + storm["n"] / storm["rate"]:
-            last = storm["start"] + storm["n"]
-            own(storm_text(storm["prefix"], last, storm["varied"]))
-            storm["n"] += 1
-            if storm["n"] == storm["count"]:
-                x11.XGetSelectionOwner(display, clipboard)
-                report(event="done", last=last, copies=storm["n"],
-                       seconds=time.monotonic() - storm["t0"])
-                storm = None
-
-
-class SessionTest(unittest.TestCase):
-    """A test case with a fresh Session in self.s."""
-
-    session_args = {}
-
-    def setUp(self):
-        self.s = Session(**self.session_args)
-        self.addCleanup(self.s.close)
-
-
-def main():
-    global BINARY
+def main(table):
+    global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--binary", required=True)
-    args, rest = parser.parse_known_args()
-    BINARY = os.path.abspath(args.binary)
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
-
-
-if __name__ == "__main__" and sys.argv[1:] == ["--clipboard-owner"]:
-    _owner_main()
+    parser.add_argument("--list", action="store_true", help="print the scenarios' names")
+    parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check")
+    parser.add_argument("--binary", help="the program")
+    parser.add_argument("--owner", help="the clipboard owner tool")
+    parser.add_argument("names", nargs="*")
+    ARGS = parser.parse_args()
+    if ARGS.list:
+        return print(";".join(name for name, *_ in table))  # a CMake list
+    suite = unittest.TestSuite(type(name, (Case,), dict(size=size, monitors=monitors, test=body))("test")
+                               for name, body, size, monitors, leaks in table
+                               if name in ARGS.names or (ARGS.leaks and leaks))
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() and suite.countTestCases() else 1)

@@ -1,0 +1,304 @@
+"""The end-to-end scenarios: the real program on a display server of its own,
+driven like a user. TABLE holds one row per scenario; ctest runs each row on
+its own (see CMakeLists.txt), and the leak check the rows marked for it.
+
+On a 1920 x 1080 display the band that opens the list spans x 835..1050 and
+y 0..26; the resting panel is 250 x 32 at x 835, its dot at x 1061..1068,
+y 8..15; the open list of one-line texts is 220 wide at x 850, its rows 30
+high and 3 apart, the first 8 below the top gap.
+"""
+
+import os, pathlib, random, stat, struct, sys, time, zlib
+
+import harness
+from harness import GAP, MID, px
+
+LEFT, RIGHT = (0, 0, 1920, 1080), (1920, 0, 1920, 1080)
+TABLE = []  # (name, body, screen size, monitors, in the leak check)
+
+
+def scenario(size=(1920, 1080), monitors=(), leaks=False, name=None):
+    return lambda body: TABLE.append((name or body.__name__, body, size, monitors, leaks))
+
+
+ROW = GAP + 23  # the middle of the first row of one-line texts; each next one 33 px lower
+
+
+def chunk(tag, body):
+    return struct.pack(">I", len(body)) + tag + body + struct.pack(">I", zlib.crc32(tag + body))
+
+
+def png(width, height, kind="red"):
+    """A PNG of one colour, compressed row by row: even 400 MB of pixels
+    make a file of ~400 KB and take little memory here."""
+    depth, colour, row = {"red": (8, 2, b"\xc8\x28\x28" * width), "bit": (1, 0, bytes((width + 7) // 8)),
+                          "rgba": (8, 6, bytes(4 * width))}[kind]
+    z = zlib.compressobj(9)
+    pixels = b"".join(z.compress(b"\0" + row) for _ in range(height)) + z.flush()
+    header = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b"")
+
+
+# -- at rest ------------------------------------------------------------------
+@scenario()
+def capture_shows_only_the_dot(t):
+    t.start().copy("  hello\nworld \n").recorded("hello world").resting(dot=True)
+    s = t.shot("resting")
+    stray = [(x, y) for x in range(MID - 130, MID + 130) for y in range(36)
+             if px(s, x, y) != harness.GREY and not (MID + 100 <= x < MID + 110 and 7 <= y < 17)]
+    t.assertEqual(stray[:5], [], "only the dot is drawn at rest")
+    # White space alone is nothing: the dot goes out, the store stays.
+    t.copy(" \n\t \n").resting(dot=False).stored_is("hello world")
+
+
+@scenario()
+def paste_key_clears_the_dot(t):
+    # The list, opened and closed after other keys, shows the resting panel
+    # anew: the keys were handled by then and must have left the dot lit.
+    t.start().capture("paste me").key("v", "shift+v", "alt+v", "ctrl+c", "Insert").open(1).leave(dot=True)
+    for keys in ("ctrl+v", "ctrl+shift+v", "shift+Insert"):
+        t.key(keys).resting(dot=False).capture(keys)
+
+
+@scenario()
+def clicks_beside_the_band_reach_the_window_beneath(t):
+    presses = t.probe(MID - 100, 0, 400, 60)
+    t.start().capture("over a window")
+    # On the dot, right of the band, below it: all on the resting panel.
+    t.move(MID + 105, 12).click().move(MID + 95, 3).click().move(MID - 60, GAP + 5).click()
+    t.wait(lambda: presses() == 3, "three presses at the window beneath")
+    t.resting(dot=True)
+
+
+@scenario()
+def starting_again_replaces_the_copy_and_keeps_the_texts(t):
+    first = t.start().capture("one", "two", "three").program
+    t.start().wait(lambda: first.poll() is not None, "the first copy to end")
+    t.open(3).stored_is("three", "two", "one").shot("restarted")
+
+
+@scenario()
+def damaged_store_is_set_aside(t):
+    store = pathlib.Path(t.store)
+    store.parent.mkdir(mode=0o700, parents=True)
+    store.write_text('{"tuckshelf.history.text": ["cut off')
+    t.start().open(0).capture("fresh").stored_is("fresh")
+    t.assertEqual(pathlib.Path(t.store + ".bad").read_text(), '{"tuckshelf.history.text": ["cut off')
+
+
+# -- the open list ------------------------------------------------------------
+@scenario()
+def warp_into_the_band_opens_the_list(t):
+    # A warp makes no motion at all, only the band's entry.
+    t.start().capture("alpha", "bravo", "charlie", "delta", "echo").open(5).shot("open-five")
+    for x, y in ((MID + 90, GAP + 2), (MID + 90, 0)):  # its last column and row; its first column below
+        t.leave().move(x, y).listed(5)
+    # Just outside nothing opens: the paste key, handled after the warp,
+    # puts the dot out only at rest.
+    for x, y in ((MID - 126, 0), (MID + 91, 0), (MID, GAP + 3)):
+        t.leave().move(x, y).key("ctrl+v").resting(dot=False).capture(f"echo {x},{y}")
+    t.leave().move(MID - 125, 0).listed(5)
+
+
+@scenario()
+def pushing_up_into_the_edge_opens_the_list(t):
+    t.start().capture("pushed").move(MID, 300).push(0, -400).listed(1).push(0, 300).resting()
+
+
+@scenario()
+def sliding_along_the_top_edge(t):
+    t.start().capture("slid").move(MID - 400, 0).push(200, 0).key("ctrl+v").resting(dot=False)
+    t.push(100, 0).listed(1).push(190, 0).listed(1)  # into the band, along it to its right end
+    t.push(200, 0).resting(dot=False)  # past the list
+
+
+@scenario(leaks=True)
+def choosing_a_row_puts_it_back(t):
+    t.start().capture("one", "two", "three", "four").key("ctrl+v").resting(dot=False)
+    # A picture takes a row but is never stored.
+    t.copy(png(64, 48), "image/png").resting(dot=True).open(5).shot("picture-and-four-texts")
+    t.move(MID, ROW + 66).click().stored_is("three", "four", "two", "one").resting(dot=True)
+    t.assertEqual(t.clipboard(), b"three")  # a paste of what the program put back: the dot goes out
+    t.resting(dot=False).open(5).move(MID, ROW + 33).click().resting(dot=True)  # the picture, second now
+    t.wait(lambda: t.clipboard("image/png").startswith(b"\x89PNG"), "the picture served")
+    t.resting(dot=False).stored_is("three", "four", "two", "one")
+
+
+@scenario(leaks=True)
+def removing_a_row(t):
+    t.start().capture("keep one", "remove me", "keep two").open(3)
+    # The hovered row shows its remove button, 10 in from the list's right.
+    t.move(MID, ROW + 33).move(t.box[2] - 27, ROW + 33 - 1).shot("hovered-row")
+    t.click().stored_is("keep two", "keep one").listed(2)
+
+
+@scenario(leaks=True)
+def copy_while_the_pointer_rests_on_a_lower_row(t):
+    t.start().capture("a", "b", "c").open(3).move(MID, ROW + 66).capture("new while open").resting()
+    # Where the pointer is now nothing may open the list again.
+    t.capture("and another").resting()
+
+
+@scenario()
+def empty_history_shows_the_message(t):
+    # Also to a pointer already in the band when the program starts.
+    t.move(MID, 5).start().listed(0).leave(dot=False).open(0).shot("empty-message")
+
+
+# -- several displays ---------------------------------------------------------
+@scenario(size=(3840, 1080), monitors=(LEFT, RIGHT))
+def each_display_opens_its_own_list(t):
+    t.move(2880, 600).start().capture("on the right").resting(mid=2880)
+    for mid in (2880, 960):
+        t.open(1, mid).assertEqual([m for m in (960, 1920, 2880) if t.panel(m)], [mid])
+        t.leave(mid=mid)
+    # The middle of the whole screen is no display's top centre.
+    t.move(1920, 0).key("ctrl+v").resting(mid=960, dot=False)
+
+
+@scenario(size=(3840, 1080))
+def displays_added_removed_and_resized(t):
+    t.move(2880, 600).start().capture("on display").resting(mid=1920)
+    # The display under the pointer takes the panel, else the first.
+    t.outputs(LEFT, RIGHT).resting(mid=2880).outputs(LEFT).resting(mid=960)
+    # A smaller display lower down: the panel hangs from its own top edge.
+    t.outputs(LEFT, (1920, 360, 1280, 720)).resting(mid=2560, top=360).open(1, 2560, 360).leave(mid=2560, top=360)
+    t.outputs((0, 0, 1280, 1080)).resting(mid=640).open(1, 640).leave(mid=640).outputs().resting(mid=1920)
+    # Split while open: the list moves to the pointer's display, where the
+    # pointer is outside the band, and closes there.
+    t.open(1, 1920).outputs(LEFT, RIGHT).resting(mid=2880)
+
+
+# -- bad input: after each the program runs on, its history intact ----------
+MAX_TEXT = 2 << 20  # the longest text recorded
+RAW, NOISE = b"caf\xe9 ok \xff\xfe \xc0\x80 end", random.Random(7).randbytes(4096)
+# name, action, the text recorded (None: nothing, and the dot goes out), in the leak check
+BAD_INPUT = [
+    ("text_not_utf8", lambda t: t.copy(RAW), "caf\ufffd ok \ufffd\ufffd \ufffd\ufffd end", False),
+    ("latin1_string", lambda t: t.copy(RAW, "STRING"), RAW.decode("latin-1"), False),
+    ("empty_text", lambda t: t.copy(""), None, False),
+    ("longest_text_kept", lambda t: t.copy(b"  \n" + b"a" * MAX_TEXT + b" \n"), "a" * MAX_TEXT, False),
+    ("text_one_character_too_long", lambda t: t.copy(b"b" * (MAX_TEXT + 1)), None, False),
+    ("hundred_megabyte_text", lambda t: t.copy(b"0123456789 abcdefghijklmnopqrstuvwxyz\n" * 2_700_000), None, False),
+    ("secret_from_a_password_manager", lambda t: t.copier()("hunter2", "secret"), None, True),
+    ("owner_goes_away", lambda t: t.capture("gone").owner.terminate(), "gone", True),
+    ("owner_that_never_answers", lambda t: t.copier()("never answered", stop=True), None, True),
+    ("random_bytes_as_png", lambda t: t.copy(NOISE, "image/png"), None, True),
+    ("png_header_before_garbage", lambda t: t.copy(png(64, 64)[:33] + chunk(b"IDAT", NOISE), "image/png"), None, False),
+    # Refused from the header, before any pixel memory is taken; Qt's
+    # allocation limit alone would let the second through to a 400 MB decode.
+    ("png_of_400_megapixels", lambda t: t.copy(png(20000, 20000, "bit"), "image/png"), None, False),
+    ("png_one_row_over_100_megapixels", lambda t: t.copy(png(10000, 10001, "rgba"), "image/png"), None, False),
+]
+
+
+def bad_input(name, action, text):
+    def body(t):
+        peak = t.start().capture("first", "second").vm("VmHWM")
+        action(t)
+        if text is None:  # read and counted as nothing
+            history = t.resting(dot=False).stored()
+        else:
+            history = t.stored_is(text, "second", "first").stored()
+        if "png" in name:
+            t.assertLess(t.vm("VmHWM") - peak, 100 * 1024, "the picture was decoded")
+        # Still responsive: the list opens and closes, the next copy is recorded.
+        t.move(MID, 0).wait(t.panel, "the list")
+        t.leave(dot=None).capture("next").stored_is("next", *history[:4]).resting(dot=True)
+    return body
+
+
+for row in BAD_INPUT:
+    scenario(leaks=row[3], name=row[0])(bad_input(*row[:3]))
+
+
+# -- the store under crashes, and load ------------------------------------------
+SNIPPETS = ["plain words", 'a "quoted" \\ back\\slash', "tab\there", "ünïcödé ✓ 日本語", "emoji 🎉 pair",
+            "ctrl \x01 char", '{"json": [1, 2]}', "</script> & <b>", "long" + " lorem ipsum dolor" * 1500]
+
+
+def storm_text(n):
+    return f"storm-{n} {SNIPPETS[n % len(SNIPPETS)]}"
+
+
+def storm(copy, first, rate, count=10**9, seconds=1e9, check=None):
+    """Copies storm_text(first), storm_text(first + 1) ... `rate` a second,
+    `count` of them or for `seconds`; returns the last one's number."""
+    t0, n = time.monotonic(), first
+    while n < first + count and time.monotonic() < t0 + seconds:
+        copy(storm_text(n))
+        if check and n % 25 == 0:
+            check(n)
+        n += 1
+        time.sleep(max(0.0, t0 + (n - first) / rate - time.monotonic()))
+    return n - 1
+
+
+def storm_numbers(t, texts, last):
+    """The copy numbers of a history the program could have written during
+    a storm: at most five, each one copied, newest first without repeats."""
+    t.assertTrue(texts and len(texts) <= 5, f"no history of a storm: {texts!r:.300}")
+    numbers = [int(s.split(" ")[0][len("storm-"):]) for s in texts]
+    t.assertEqual([storm_text(n) for n in numbers], texts)
+    t.assertEqual(numbers, sorted(set(numbers), reverse=True), "out of order")
+    t.assertLessEqual(numbers[0], last, "a text never copied")
+    return numbers
+
+
+@scenario()
+def sigkill_during_copy_storms_leaves_a_store_that_loads(t):
+    seed = int(os.environ.get("TUCKSHELF_TEST_SEED", time.time_ns() % 1_000_000))
+    print(f"TUCKSHELF_TEST_SEED={seed}", file=sys.stderr)
+    rng, copy, folder, last, landed = random.Random(seed), t.copier(), os.path.dirname(t.store), 0, 0
+    copy(storm_text(0))
+    t.start().recorded(storm_text(0)).program.kill()
+    for kill in range(80):
+        # The kill lands at a random moment: one in four while the program
+        # starts (reading the store, writing back the clipboard's text),
+        # the others up to three ticks after its window came up.
+        t.program.wait()
+        t.start(wait=kill % 4 != 3)
+        first, last = last + 1, storm(copy, last + 1, 100, seconds=rng.uniform(0, 1.2))
+        t.program.kill()
+        t.program.wait()
+        landed += storm_numbers(t, t.stored(), last)[0] >= first  # it had stored copies of this storm
+        for name in os.listdir(folder):  # nor may a temporary file a kill left show the history
+            t.assertFalse(".bad" in name or os.lstat(os.path.join(folder, name)).st_mode & 0o077, name)
+    t.assertGreater(landed, 20, "too few kills landed amid the storms' writes")
+    # The last store loads: what the clipboard holds comes first, then the rest.
+    expected = ([storm_text(last)] + [s for s in t.stored() if s != storm_text(last)])[:5]
+    t.start().stored_is(*expected)
+
+
+@scenario()
+def store_stays_owner_only(t):
+    t.start(umask=0)  # a file or folder that merely followed the umask would be open to all
+    for n, mode in enumerate((None, None, 0o644, 0o666)):
+        if mode:
+            os.chmod(t.store, mode)
+        folder = os.path.dirname(t.capture(f"copy {n}").store)
+        modes = [stat.S_IMODE(os.stat(path).st_mode) for path in (t.store, folder)]
+        t.assertEqual((modes, os.listdir(folder)), ([0o600, 0o700], ["defaults.json"]), f"copy {n}")
+
+
+@scenario()
+def copy_storms_are_followed_and_memory_stays_flat(t):
+    copy, rss = t.start().copier(), []
+    for first, count, rate in ((0, 1000, 100), (1000, 9000, 500)):
+        newest = set()
+
+        def check(n):
+            if texts := t.stored():
+                newest.add(storm_numbers(t, texts, n)[0])
+        t.recorded(storm_text(storm(copy, first, rate, count, check=check)))
+        t.assertGreaterEqual(len([n for n in newest if n >= first]), 3, "the store followed the storm")
+        rss.append(t.vm("VmRSS"))
+    # Each change starts a read (an object, a window, a timer): a leak of a
+    # few hundred bytes a change would cross this; the allocator's own drift
+    # stays within a few pages.
+    t.assertLess(rss[1] - rss[0], 5 * 1024, f"VmRSS {rss} KiB after 1,000 and 10,000 copies")
+    t.move(MID, 0).wait(t.panel, "the list")
+
+
+if __name__ == "__main__":
+    harness.main(TABLE)
