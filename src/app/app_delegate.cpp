@@ -13,6 +13,13 @@ namespace {
 
 const LabelText kEmptyMessage{QStringLiteral("clipboard's empty \u2728"), 0.8, 0.18};
 
+// The open panel's frame, its top edge included: on the display's topmost
+// row the pointer is visibly on the panel, and leaving it there must not
+// close the list.
+bool onOpenPanel(const Rect& frame, Point p) {
+  return rectContainsPoint(frame, p) || (p.y == frame.maxY() && frame.minX() <= p.x && p.x < frame.maxX());
+}
+
 // Runs `body` on the delegate if it still exists.
 template <typename Body>
 auto weakly(const std::weak_ptr<AppDelegate>& weak, Body body) {
@@ -187,6 +194,7 @@ void AppDelegate::placeHoverBands() {
   std::vector<Rect> bands;
   for (const ScreenInfo& screen : services_.displays.screens()) bands.push_back(hoverBand(screen, hoverRegion()));
   services_.hoverBands.setBands(bands);
+  if (panel_) panel_->setPassThrough(bands);
 }
 
 double AppDelegate::lineH() {
@@ -205,7 +213,7 @@ void AppDelegate::pollCursor(std::optional<Point> pointer) {
   if (!panel_ || !panel_->isVisible()) return;
   lastPointer_ = pointer;
   if (mode_ == Mode::expanded) {
-    if (pointer && (rectContainsPoint(panel_->frame(), *pointer) || cursorAtNotch(*pointer))) return;
+    if (pointer && (onOpenPanel(panel_->frame(), *pointer) || cursorAtNotch(*pointer))) return;
     showResting();
     return;
   }

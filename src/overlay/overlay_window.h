@@ -71,6 +71,10 @@ class OverlayWindow {
   virtual void setHasShadow(bool on) = 0;
   // Click-through while true: the window then takes no pointer input at all.
   virtual void setClickThrough(bool on) = 0;
+  // Parts of the screen (global) where the window never takes input, so
+  // that the windows there keep it: the hover bands, which then hold the
+  // pointer while the panel grows and shrinks across them.
+  virtual void setPassThrough(const std::vector<Rect>& regions) = 0;
   // Receives the pointer's crossings and motion over the window while it
   // takes input.
   virtual void setPointerHandler(PointerHandler handler) = 0;

@@ -1,6 +1,9 @@
 #pragma once
 
-class QRegion;
+#include <optional>
+
+#include <QRegion>
+
 class QWidget;
 
 namespace tuckshelf {
@@ -16,8 +19,10 @@ class WindowShaper {
   virtual void prepare(QWidget& window) = 0;
   // Cuts the window to `shape` (window coordinates); empty shows nothing.
   virtual void setBoundingShape(QWidget& window, const QRegion& shape) = 0;
-  // Click-through: every press goes to the window beneath while on.
-  virtual void setClickThrough(QWidget& window, bool on) = 0;
+  // Where the window takes pointer input (window coordinates): none
+  // follows the bounding shape through every resize; an empty region is
+  // click-through.
+  virtual void setInputRegion(QWidget& window, const std::optional<QRegion>& region) = 0;
   // Sends what is queued to the window system.
   virtual void flush() = 0;
 };

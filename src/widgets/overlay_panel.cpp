@@ -93,12 +93,16 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper) : sh
   applyShapes();
   events_ = std::make_unique<WindowEvents>(*this);
   window_->windowHandle()->installEventFilter(events_.get());
-  QObject::connect(view_, &HoverView::shapeChanged, window_.get(), [this] { applyBoundingShape(); });
+  QObject::connect(view_, &HoverView::shapeChanged, window_.get(), [this] { applyShapes(); });
 
   animation_ = new QPropertyAnimation(window_.get(), "geometry", window_.get());
   animation_->setDuration(kFrameAnimationMs);
   animation_->setEasingCurve(easeInEaseOut());
-  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this] { shaper_.flush(); });
+  // The pass-through parts stay put on screen while the window moves.
+  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this] {
+    if (!passThrough_.empty()) applyInputRegion();
+    shaper_.flush();
+  });
 }
 
 OverlayPanel::~OverlayPanel() {
@@ -110,9 +114,18 @@ void OverlayPanel::applyBoundingShape() {
   shaper_.setBoundingShape(*window_, view_->visibleShape().translated(view_->pos()));
 }
 
+void OverlayPanel::applyInputRegion() {
+  if (clickThrough_) return shaper_.setInputRegion(*window_, QRegion());
+  if (passThrough_.empty()) return shaper_.setInputRegion(*window_, std::nullopt);
+  QRegion input = view_->visibleShape().translated(view_->pos());
+  const QPoint origin = window_->geometry().topLeft();
+  for (const Rect& region : passThrough_) input -= toQtPixels(region).translated(-origin);
+  shaper_.setInputRegion(*window_, input);
+}
+
 void OverlayPanel::applyShapes() {
   applyBoundingShape();
-  shaper_.setClickThrough(*window_, clickThrough_);
+  applyInputRegion();
 }
 
 bool OverlayPanel::isVisible() const { return window_->isVisible(); }
@@ -124,6 +137,7 @@ void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   animation_->stop();
   if (!animated) {
     window_->setGeometry(target);
+    if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
     return;
   }
@@ -151,9 +165,14 @@ void OverlayPanel::raise() {
 // same either way; the flag is kept for whoever asks.
 void OverlayPanel::setHasShadow(bool on) { hasShadow_ = on; }
 
+void OverlayPanel::setPassThrough(const std::vector<Rect>& regions) {
+  passThrough_ = regions;
+  applyInputRegion();
+}
+
 void OverlayPanel::setClickThrough(bool on) {
   clickThrough_ = on;
-  shaper_.setClickThrough(*window_, on);
+  applyInputRegion();
 }
 
 void OverlayPanel::setPointerHandler(PointerHandler handler) { pointerHandler_ = std::move(handler); }

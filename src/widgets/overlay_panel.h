@@ -27,6 +27,7 @@ class OverlayPanel final : public OverlayWindow {
   void raise() override;
   void setHasShadow(bool on) override;
   void setClickThrough(bool on) override;
+  void setPassThrough(const std::vector<Rect>& regions) override;
   void setPointerHandler(PointerHandler handler) override;
   void setBackdropBlack(bool black) override;
   void setLabelHidden(bool hidden) override;
@@ -45,6 +46,7 @@ class OverlayPanel final : public OverlayWindow {
   class WindowEvents;
   void applyBoundingShape();
   void applyShapes();
+  void applyInputRegion();
 
   WindowShaper& shaper_;
   std::unique_ptr<QWidget> window_;
@@ -54,6 +56,7 @@ class OverlayPanel final : public OverlayWindow {
   PointerHandler pointerHandler_;
   bool hasShadow_ = false;
   bool clickThrough_ = false;
+  std::vector<Rect> passThrough_;
 };
 
 // Panels that shape themselves through `shaper`, which must outlive them.

@@ -190,6 +190,8 @@ class FakeOverlay : public OverlayWindow {
   void raise() override { visible = true; }
   void setHasShadow(bool on) override { shadow = on; }
   void setClickThrough(bool on) override { ignoresMouse = on; }
+  std::vector<Rect> passThrough;
+  void setPassThrough(const std::vector<Rect>& r) override { passThrough = r; }
   void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
   void setBackdropBlack(bool b) override { black = b; }
   void setLabelHidden(bool h) override { labelHidden = h; }

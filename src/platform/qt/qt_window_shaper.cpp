@@ -18,9 +18,10 @@ void QtWindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
   window.setMask(shape.isEmpty() ? kNothing : shape);
 }
 
-void QtWindowShaper::setClickThrough(QWidget& window, bool on) {
+void QtWindowShaper::setInputRegion(QWidget& window, const std::optional<QRegion>& region) {
   window.winId();
-  if (QWindow* handle = window.windowHandle()) handle->setFlag(Qt::WindowTransparentForInput, on);
+  if (QWindow* handle = window.windowHandle())
+    handle->setFlag(Qt::WindowTransparentForInput, region && region->isEmpty());
 }
 
 }  // namespace tuckshelf

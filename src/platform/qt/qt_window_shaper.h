@@ -10,7 +10,8 @@ class QtWindowShaper : public WindowShaper {
  public:
   void prepare(QWidget& window) override;
   void setBoundingShape(QWidget& window, const QRegion& shape) override;
-  void setClickThrough(QWidget& window, bool on) override;
+  // Only all or nothing: Qt's input flag has no shape.
+  void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
   void flush() override {}
 };
 

@@ -34,6 +34,13 @@ xcb_connection_t* shapeConnection() {
 
 xcb_window_t windowId(QWidget& window) { return xcb_window_t(window.winId()); }
 
+std::vector<xcb_rectangle_t> rectanglesOf(const QRegion& region) {
+  std::vector<xcb_rectangle_t> rects;
+  for (const QRect& r : region)
+    rects.push_back({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+  return rects;
+}
+
 }  // namespace
 
 void X11WindowShaper::prepare(QWidget& window) {
@@ -54,21 +61,21 @@ void X11WindowShaper::prepare(QWidget& window) {
 void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
   xcb_connection_t* c = shapeConnection();
   if (!c) return fallback_.setBoundingShape(window, shape);
-  std::vector<xcb_rectangle_t> rects;
-  for (const QRect& r : shape)
-    rects.push_back({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
+  const std::vector<xcb_rectangle_t> rects = rectanglesOf(shape);
   // Zero rectangles is a legal, empty shape: mapped, yet nothing shows.
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, windowId(window),
                        0, 0, uint32_t(rects.size()), rects.data());
   xcb_flush(c);
 }
 
-void X11WindowShaper::setClickThrough(QWidget& window, bool on) {
+void X11WindowShaper::setInputRegion(QWidget& window, const std::optional<QRegion>& region) {
   xcb_connection_t* c = shapeConnection();
-  if (!c) return fallback_.setClickThrough(window, on);
+  if (!c) return fallback_.setInputRegion(window, region);
   const xcb_window_t id = windowId(window);
-  if (on) {
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, 0, nullptr);
+  if (region) {
+    const std::vector<xcb_rectangle_t> rects = rectanglesOf(*region);
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                         uint32_t(rects.size()), rects.data());
   } else {
     // No input shape of its own: input follows the bounding shape, through
     // every later resize and reshape.

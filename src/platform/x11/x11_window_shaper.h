@@ -16,7 +16,7 @@ class X11WindowShaper : public WindowShaper {
   // called, and paces the window's pointer motion to the frame rate.
   void prepare(QWidget& window) override;
   void setBoundingShape(QWidget& window, const QRegion& shape) override;
-  void setClickThrough(QWidget& window, bool on) override;
+  void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
   // Under Debian's glib event loop Qt can leave requests unsent until
   // other traffic comes along.
   void flush() override;
