@@ -8,7 +8,7 @@ import statistics
 import subprocess
 import time
 
-from harness import Session
+from bench_session import Session
 from bench_peers import CopyQ, Tuckshelf, wait_until
 from bench_procs import rss_kib
 

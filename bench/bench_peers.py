@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 
 from bench_procs import descendants
-from harness import wait_until
+from bench_session import wait_until
 
 HISTORY_KEY = "tuckshelf.history.text"
 

@@ -40,7 +40,7 @@ import re
 import statistics
 import time
 
-from harness import Session, wait_until
+from bench_session import Session, wait_until
 from bench_figures import Figure, open_probe, say, stop_all
 from bench_peers import CopyQ, Tuckshelf
 from bench_procs import CpuSample, cpu_share, sleeps_between

@@ -22,7 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 
-from harness import Session  # noqa: E402
+from bench_session import Session  # noqa: E402
 from bench_figures import Figure, memory, open_list_real, say, startup  # noqa: E402
 from bench_pointer import pointer_figures  # noqa: E402
 

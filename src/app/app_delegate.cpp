@@ -297,6 +297,7 @@ void AppDelegate::writeToClipboard(const ClipItem& entry) {
 // the newest entry is what the user expects the next paste to give. Not a
 // new copy: the history and the dot stay as they are.
 void AppDelegate::keepWhatOwnerHeld() {
+  changeCheck();  // a copy read since the last tick is the newest entry
   if (history_.empty()) return;
   const std::optional<ClipItem> held = clipboardEntry();
   if (!held || held->key != history_.front().key) return;

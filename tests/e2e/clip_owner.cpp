@@ -3,10 +3,12 @@
 // manager's hint, thousands of changes a minute from one process, and an
 // owner that hangs without the program under test being held meanwhile.
 //
-// Each line on stdin is a JSON array [text, hint, stop]: the text is offered
-// as UTF-8 and, with a hint, x-kde-passwordManagerHint beside it; "owned"
-// (or "refused") on stdout says the server has made the change. With stop
-// the tool then stops itself before it answers anyone: a hung owner.
+// Each line on stdin is a JSON array [text, hint, stop, save]: the text is
+// offered as UTF-8 and, with a hint, x-kde-passwordManagerHint beside it;
+// "owned" (or "refused") on stdout says the server has made the change.
+// With stop the tool then stops itself before it answers anyone: a hung
+// owner. With save it asks the clipboard manager to keep the text
+// (SAVE_TARGETS), as a program about to quit does, and quits once answered.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(event);
     if ((event.response_type & 0x7f) == XCB_SELECTION_REQUEST) owner.handleSelectionRequest(request);
     if ((event.response_type & 0x7f) == XCB_SELECTION_CLEAR) owner.disown();
+    if ((event.response_type & 0x7f) == XCB_SELECTION_NOTIFY) QCoreApplication::quit();  // the manager answered
   });
 
   // One line at a time: the tests wait for each answer before they write the next.
@@ -49,6 +52,10 @@ int main(int argc, char** argv) {
     std::puts(owner.own(std::move(offers), connection.serverTime(std::chrono::seconds(5))) ? "owned" : "refused");
     std::fflush(stdout);
     if (line.at(2).toBool()) raise(SIGSTOP);  // an owner that never answers
+    if (line.at(3).toBool())
+      xcb_convert_selection(connection.get(), connection.window(), atoms.clipboardManager, atoms.saveTargets,
+                            atoms.replyProperty, XCB_CURRENT_TIME);
+    connection.flushSoon();
   });
   return app.exec();
 }

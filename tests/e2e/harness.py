@@ -110,11 +110,12 @@ class X11(Driver):
     def copier(self):
         """A function that puts a text, with a password manager's hint if
         given, on the clipboard, and returns once the server made the change;
-        with stop, the owner never answers anyone after that."""
+        with stop, the owner never answers anyone after that; with save, it
+        asks the clipboard manager to keep the text and quits."""
         tool = self.spawn([self.owner_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=None)
 
-        def copy(text, hint=None, stop=False):
-            tool.stdin.write(json.dumps([text, hint, stop]).encode() + b"\n")
+        def copy(text, hint=None, stop=False, save=False):
+            tool.stdin.write(json.dumps([text, hint, stop, save]).encode() + b"\n")
             tool.stdin.flush()
             if tool.stdout.readline() != b"owned\n":
                 raise AssertionError("the owner tool could not take the clipboard")

@@ -2,13 +2,13 @@
 driven like a user. TABLE holds one row per scenario; ctest runs each row on
 its own (see CMakeLists.txt), and the leak check the rows marked for it.
 
-On a 1920 x 1080 display the band that opens the list spans x 835..1050 and
+On a 1920 x 1080 display the band that opens the list spans x 836..1050 and
 y 0..26; the resting panel is 250 x 32 at x 835, its dot at x 1061..1068,
 y 8..15; the open list of one-line texts is 220 wide at x 850, its rows 30
 high and 3 apart, the first 8 below the top gap.
 """
 
-import os, pathlib, random, stat, struct, sys, time, zlib
+import os, pathlib, random, stat, struct, subprocess, sys, time, zlib
 
 import harness
 from harness import GAP, MID, px
@@ -28,6 +28,10 @@ def chunk(tag, body):
     return struct.pack(">I", len(body)) + tag + body + struct.pack(">I", zlib.crc32(tag + body))
 
 
+def pixels(data):
+    return subprocess.run(["convert", "png:-", "rgb:-"], input=data, capture_output=True).stdout or None
+
+
 def png(width, height, kind="red"):
     """A PNG of one colour, compressed row by row: even 400 MB of pixels
     make a file of ~400 KB and take little memory here."""
@@ -42,13 +46,14 @@ def png(width, height, kind="red"):
 # -- at rest ------------------------------------------------------------------
 @scenario()
 def capture_shows_only_the_dot(t):
-    t.start().copy("  hello\nworld \n").recorded("hello world").resting(dot=True)
+    t.start().copy("a\r\nb\rc").recorded("a b c")  # Windows line ends, one space each
+    t.copy("  hello\nworld \n").recorded("hello world").resting(dot=True)
     s = t.shot("resting")
     stray = [(x, y) for x in range(MID - 130, MID + 130) for y in range(36)
              if px(s, x, y) != harness.GREY and not (MID + 100 <= x < MID + 110 and 7 <= y < 17)]
     t.assertEqual(stray[:5], [], "only the dot is drawn at rest")
     # White space alone is nothing: the dot goes out, the store stays.
-    t.copy(" \n\t \n").resting(dot=False).stored_is("hello world")
+    t.copy(" \n\t \n").resting(dot=False).stored_is("hello world", "a b c")
 
 
 @scenario()
@@ -72,9 +77,51 @@ def clicks_beside_the_band_reach_the_window_beneath(t):
 
 @scenario()
 def starting_again_replaces_the_copy_and_keeps_the_texts(t):
+    other = harness.X11(None)  # another display, with a copy of its own
+    t.addCleanup(other.stop), other.start(800, 600)
+    elsewhere = other.spawn([harness.ARGS.binary], env=other.env | {"XDG_CONFIG_HOME": t.tmp + "/other"})
     first = t.start().capture("one", "two", "three").program
     t.start().wait(lambda: first.poll() is not None, "the first copy to end")
+    t.assertEqual(first.returncode, 0, "asked to quit, it quits cleanly")
     t.open(3).stored_is("three", "two", "one").shot("restarted")
+    t.assertIsNone(elsewhere.poll(), "the copy on the other display runs on")
+    t.assertEqual(t.clipboard(), b"three")  # its owner, xclip, still serves it
+
+
+@scenario()
+def the_clipboard_outlives_its_owner(t):
+    served = lambda kind: t.wait(lambda: kind in t.clipboard("TARGETS"), "the clip taken over")  # no paste
+    t.start().capture("keep me").owner.terminate()
+    served(b"UTF8_STRING")
+    t.resting(dot=True).stored_is("keep me")  # no new copy: the same history, the dot still lit
+    t.assertEqual(t.clipboard(), b"keep me")
+    picture = png(40, 30)
+    t.resting(dot=False).copy(picture, "image/png").resting(dot=True).owner.terminate()
+    served(b"image/png")
+    t.assertEqual(pixels(t.clipboard("image/png")), pixels(picture))
+    # A program that hands its clipboard to the manager as it quits.
+    t.d.copier()("handed over", save=True)
+    t.wait(lambda: t.clipboard() == b"handed over", "the handed-over text")
+    t.stored_is("handed over", "keep me")
+
+
+@scenario()
+def the_command_line(t):
+    run = lambda *args: t.d.run(harness.ARGS.binary, *args)
+    t.start().capture("one", "two")
+    for args, code, says in ((["--help"], 0, b"--quit"), (["--version"], 0, b"tuckshelf "),
+                             (["--bogus"], 2, b"'bogus'"), (["-platform", "xcb", "--version"], 0, b"tuckshelf ")):
+        r = run(*args)
+        t.assertEqual((r.returncode, says in r.stdout + r.stderr), (code, True), args)
+    t.assertIsNone(t.program.poll(), "a running copy is left alone")
+    t.assertEqual(run("--clear").returncode, 0)
+    t.stored_is().move(MID, 0).listed(0).leave(dot=None)  # cleared through the running copy
+    t.capture("three").assertEqual(run("--quit").returncode, 0)
+    t.assertEqual(t.program.wait(5), 0)
+    t.assertEqual(t.clipboard(), b"three")
+    t.assertEqual(run("--quit").returncode, 1)  # none running now
+    t.assertEqual(run("--clear").returncode, 0)
+    t.stored_is()  # the stored file rewritten
 
 
 @scenario()
@@ -95,9 +142,9 @@ def warp_into_the_band_opens_the_list(t):
         t.leave().move(x, y).listed(5)
     # Just outside nothing opens: the paste key, handled after the warp,
     # puts the dot out only at rest.
-    for x, y in ((MID - 126, 0), (MID + 91, 0), (MID, GAP + 3)):
+    for x, y in ((MID - 125, 0), (MID + 91, 0), (MID, GAP + 3)):
         t.leave().move(x, y).key("ctrl+v").resting(dot=False).capture(f"echo {x},{y}")
-    t.leave().move(MID - 125, 0).listed(5)
+    t.leave().move(MID - 124, 0).listed(5)
 
 
 @scenario()
@@ -118,7 +165,8 @@ def choosing_a_row_puts_it_back(t):
     # A picture takes a row but is never stored.
     t.copy(png(64, 48), "image/png").resting(dot=True).open(5).shot("picture-and-four-texts")
     t.move(MID, ROW + 66).click().stored_is("three", "four", "two", "one").resting(dot=True)
-    t.assertEqual(t.clipboard(), b"three")  # a paste of what the program put back: the dot goes out
+    t.clipboard("TARGETS")  # a probe of the types is no paste
+    t.resting(dot=True).assertEqual(t.clipboard(), b"three")  # a paste of what it put back: the dot goes out
     t.resting(dot=False).open(5).move(MID, ROW + 33).click().resting(dot=True)  # the picture, second now
     t.wait(lambda: t.clipboard("image/png").startswith(b"\x89PNG"), "the picture served")
     t.resting(dot=False).stored_is("three", "four", "two", "one")

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_clipboard.h"
 
+#include <utility>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -215,6 +217,15 @@ void X11Clipboard::handleManagerRequest(const xcb_selection_request_event_t& req
     return owner_->notify(request, property);
   }
   if (request.target != atoms_.saveTargets) return owner_->notify(request, XCB_ATOM_NONE);
+  // A program usually asks right after its last copy: answered once that
+  // copy is read, which the program waits for.
+  if (fetch_) return pendingSaves_.push_back(request);
+  answerSave(request);
+}
+
+void X11Clipboard::answerSave(const xcb_selection_request_event_t& request) {
+  xcb_connection_t* c = connection_->get();
+  const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
   // Our own quit asking ourselves: nothing to keep.
   const bool kept = request.requestor != connection_->window() && offerToKeep();
   if (kept)
@@ -244,6 +255,8 @@ void X11Clipboard::handOverToManager(int ms) {
 
 void X11Clipboard::startFetch(xcb_timestamp_t time, Initial initial) {
   fetch_.reset();  // the latest change wins
+  // Whoever asked to keep the replaced change no longer owns the clipboard.
+  for (const auto& request : std::exchange(pendingSaves_, {})) owner_->notify(request, XCB_ATOM_NONE);
   fetchingInitialContents_ = initial == Initial::Yes;
   fetch_ = std::make_unique<X11SelectionFetch>(
       *connection_, atoms_, limits_, time,
@@ -261,6 +274,7 @@ void X11Clipboard::onFetchSettled(X11SelectionContents contents) {
   if (!sameGeneration) ++generation_;
   fetchingInitialContents_ = false;
   if (initialWait_) initialWait_->quit();
+  for (const auto& request : std::exchange(pendingSaves_, {})) answerSave(request);
 }
 
 void X11Clipboard::settleNow(X11SelectionContents contents) {

@@ -64,6 +64,7 @@ class X11Clipboard final : public Clipboard {
   void handleEvent(const xcb_generic_event_t& event);
   void handleOwnerChange(const xcb_xfixes_selection_notify_event_t& event);
   void handleManagerRequest(const xcb_selection_request_event_t& event);
+  void answerSave(const xcb_selection_request_event_t& request);
   // Lets the owner-gone handler write back what the owner held; true when
   // it did.
   bool offerToKeep();
@@ -95,6 +96,7 @@ class X11Clipboard final : public Clipboard {
   std::function<void()> ownerGone_;
   std::function<void()> pasted_;
   bool managesClipboard_ = false;
+  std::vector<xcb_selection_request_event_t> pendingSaves_;  // waiting for a read
 };
 
 }  // namespace tuckshelf
