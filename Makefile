@@ -37,7 +37,8 @@ test: build build-asan
 
 # `make bench` prints the in-process figures, then runs the real program
 # beside CopyQ, each on private Xvfb servers with fresh homes, and ends with
-# a table of both (bench/run_bench.py; about four minutes).
+# a table of both, each figure beside its target (bench/run_bench.py; about
+# six minutes).
 bench: build
 	@scripts/install-bench-deps.sh
 	@echo "== bench_history"; $(BUILD)/bench/bench_history
@@ -66,7 +67,7 @@ install: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
 	umask 022 && DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-# `make package` builds $(BUILD)/tuckshelf_<version>_<arch>.deb.
+# `make package` builds $(BUILD)/tuckshelf_<version>-<revision>_<arch>.deb.
 package: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target tuckshelf -j $(JOBS)
 	cd $(BUILD) && umask 022 && cpack --config CPackConfig.cmake -G DEB
