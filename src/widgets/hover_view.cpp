@@ -139,23 +139,6 @@ void HoverView::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), Qt::black);
 }
 
-QWidget* HoverView::routeHit(QPoint point) {
-  for (QWidget* w = childAt(point); w && w != this; w = w->parentWidget()) {
-    auto* row = qobject_cast<RowView*>(w);
-    if (!row) continue;
-    switch (row->hitAt(row->mapFrom(this, QPointF(point)))) {
-      case RowHit::button:
-        return row->removeButton();
-      case RowHit::row:
-        return row;
-      case RowHit::none:
-        break;
-    }
-    break;
-  }
-  return this;
-}
-
 void HoverView::mousePressEvent(QMouseEvent* event) { event->accept(); }
 
 void HoverView::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }

@@ -35,13 +35,6 @@ class HoverView : public QWidget {
   // at rest only the dot, or none when the dot is hidden.
   QRegion visibleShape() const { return shape_; }
 
-  // The widget a press at `point` acts on: a row's remove button, a row,
-  // or this view (which ignores it) for the label, the dot, the empty
-  // stack and the backdrop. Qt's own dispatch finds the same widget:
-  // label, dot and button let the pointer through and each row applies
-  // its hit rule to presses near its button.
-  QWidget* routeHit(QPoint point);
-
   HoverViewLabel* label() const { return label_; }
   HoverViewDot* dot() const { return dot_; }
   QWidget* stack() const { return stack_; }
