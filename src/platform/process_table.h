@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tuckshelf {
 
@@ -14,12 +13,12 @@ struct ProcessEntry {
   std::optional<std::string> identifier;
 };
 
+// The processes the program may end: only ever another copy of itself
+// that did not quit when asked.
 class ProcessTable {
  public:
   virtual ~ProcessTable() = default;
   virtual ProcessEntry self() = 0;
-  // The running programs this user may signal.
-  virtual std::vector<ProcessEntry> list() = 0;
   // Kills without asking and without waiting.
   virtual void kill(const ProcessEntry& app) = 0;
 };

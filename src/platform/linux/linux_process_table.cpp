@@ -1,7 +1,6 @@
 #include "platform/linux/linux_process_table.h"
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -38,13 +37,6 @@ struct OwnedFd {
   }
 };
 
-std::optional<pid_t> parsePid(std::string_view name) {
-  pid_t pid = 0;
-  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
-  if (error != std::errc() || end != name.data() + name.size() || pid <= 0) return std::nullopt;
-  return pid;
-}
-
 // Readable for every process, unlike the exe link of another user's.
 std::optional<uid_t> realUid(const std::string& procEntry) {
   std::ifstream status(procEntry + "/status");
@@ -74,21 +66,6 @@ std::optional<std::string> executableIdentity(const std::string& procEntry) {
 
 ProcessEntry LinuxProcessTable::self() {
   return {getpid(), executableIdentity("/proc/self")};
-}
-
-std::vector<ProcessEntry> LinuxProcessTable::list() {
-  std::vector<ProcessEntry> apps;
-  const uid_t me = getuid();
-  std::error_code error;
-  // ProcessTable come and go during the walk: every read may fail.
-  for (std::filesystem::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
-    const std::optional<pid_t> pid = parsePid(it->path().filename().native());
-    if (!pid) continue;
-    const std::string entry = it->path().native();
-    if (realUid(entry) != me) continue;
-    apps.push_back({*pid, executableIdentity(entry)});
-  }
-  return apps;
 }
 
 void LinuxProcessTable::kill(const ProcessEntry& app) {

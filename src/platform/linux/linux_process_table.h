@@ -6,15 +6,14 @@
 
 namespace tuckshelf {
 
-// ProcessTable from /proc. A program is identified by the canonical path of
+// Processes from /proc. A program is identified by the canonical path of
 // its executable, so every copy started from the same file shares an
 // identifier, including one whose file was since deleted or replaced by a
-// rebuild. Only processes whose real uid is this user's are ever listed or
+// rebuild. Only processes whose real uid is this user's are ever
 // signalled.
 class LinuxProcessTable : public ProcessTable {
  public:
   ProcessEntry self() override;
-  std::vector<ProcessEntry> list() override;
   // Sends SIGKILL through a pidfd, and only after checking, with the pidfd
   // held, that the pid still belongs to this user and to the program
   // `app.identifier` names: a pid reused meanwhile is left alone. Never
