@@ -107,10 +107,12 @@ void AppDelegate::screensChanged() {
   if (!panel_) {
     if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
   }
-  if (mode_ == Mode::expanded)
+  if (mode_ == Mode::expanded) {
     renderHistory();
-  else
+    placeHoverBands();  // at rest, showResting places them
+  } else {
     showResting();
+  }
 }
 
 // ---- Capture --------------------------------------------------------------
@@ -171,6 +173,10 @@ void AppDelegate::place(double width, double contentH, bool animated) {
   if (!screen) return;
   topGapValue_ = topGap(*screen);
   panel_->setTopOffsets(topOffsetsFor(topGapValue_));
+  // The panel grows from its resting place on the display it opens on,
+  // rather than flying over from another one.
+  if (animated && !rectContainsPoint(screen->frame, Point{panel_->frame().midX(), panel_->frame().minY()}))
+    panel_->setFrame(panelFrame(*screen, nubWidth, nubHeight), false);
   panel_->setFrame(panelFrame(*screen, width, contentH), animated);
   panel_->raise();
 }

@@ -85,7 +85,8 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper) : sh
   layout->setSizeConstraint(QLayout::SetNoConstraint);
   layout->addWidget(view_);
 
-  window_->setGeometry(toQtPixels(setup.frame));
+  placed_ = toQtPixels(setup.frame);
+  window_->setGeometry(placed_);
   // The X window exists from here on, so it is shaped and named before
   // it is first mapped.
   window_->winId();
@@ -99,7 +100,8 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper) : sh
   animation_->setDuration(kFrameAnimationMs);
   animation_->setEasingCurve(easeInEaseOut());
   // The pass-through parts stay put on screen while the window moves.
-  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this] {
+  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this](const QVariant& value) {
+    placed_ = value.toRect();
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
   });
@@ -118,7 +120,9 @@ void OverlayPanel::applyInputRegion() {
   if (clickThrough_) return shaper_.setInputRegion(*window_, QRegion());
   if (passThrough_.empty()) return shaper_.setInputRegion(*window_, std::nullopt);
   QRegion input = view_->visibleShape().translated(view_->pos());
-  const QPoint origin = window_->geometry().topLeft();
+  // Where the window was last put, not QWidget::geometry(), which on X11
+  // follows only once the server confirms each move.
+  const QPoint origin = placed_.topLeft();
   for (const Rect& region : passThrough_) input -= toQtPixels(region).translated(-origin);
   shaper_.setInputRegion(*window_, input);
 }
@@ -137,6 +141,7 @@ void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   animation_->stop();
   if (!animated) {
     window_->setGeometry(target);
+    placed_ = target;
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
     return;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <QRect>
+
 #include "overlay/overlay_window.h"
 #include "platform/window_shaper.h"
 
@@ -57,6 +59,7 @@ class OverlayPanel final : public OverlayWindow {
   bool hasShadow_ = false;
   bool clickThrough_ = false;
   std::vector<Rect> passThrough_;
+  QRect placed_;  // the geometry last given to the window
 };
 
 // Panels that shape themselves through `shaper`, which must outlive them.

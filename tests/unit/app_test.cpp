@@ -141,6 +141,8 @@ TEST(Events, ScreenChangePlacesWhatIsShownAndABandOnEveryDisplay) {
   rig.band(Kind::entered, {1280, 1440});
   rig.displays.list[0].topInset = 38, rig.displays.notifyChanged();
   EXPECT_TRUE(rig.overlay->rowBuilds == 2 && rig.overlay->currentFrame == (Rect{1170, 1440 - 38 - 46, 220, 38 + 46}));
+  EXPECT_EQ(rig.bands.bands.front(), (Rect{1155, 1440 - 41, 216, 41}));  // open, the bands follow too
+  EXPECT_EQ(rig.overlay->passThrough, rig.bands.bands);
   rig.overlay->clickRemove(0), rig.band(Kind::moved, {1280, 1440});
   ASSERT_FALSE(rig.overlay->labelHidden);
   rig.displays.notifyChanged();  // the empty message collapses

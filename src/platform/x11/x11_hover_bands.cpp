@@ -88,25 +88,32 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
       X11MotionPacer::instance().forget(windows_.back());
       xcb_destroy_window(c_, windows_.back());
       windows_.pop_back();
+      placed_.resize(windows_.size());
     }
     while (windows_.size() < bands.size()) {
       windows_.push_back(create());
       X11MotionPacer::instance().pace(windows_.back(), [this, i = windows_.size() - 1](QPoint root, QPoint local) {
-        if (i < sizes_.size() && QRect(QPoint(), sizes_[i]).contains(local) && handler)
+        if (i < placed_.size() && QRect(QPoint(), placed_[i].size()).contains(local) && handler)
           report(PointerEvent::Kind::moved, int16_t(root.x()), int16_t(root.y()));
       });
     }
-    sizes_.clear();
+    placed_.resize(bands.size());
     for (std::size_t i = 0; i < bands.size(); ++i) {
-      const QRect r = toQtPixels(bands[i]);
-      sizes_.push_back(QSize(std::max(1, r.width()), std::max(1, r.height())));
-      const uint32_t values[] = {uint32_t(r.x()), uint32_t(r.y()), uint32_t(std::max(1, r.width())),
-                                 uint32_t(std::max(1, r.height())), XCB_STACK_MODE_ABOVE};
+      QRect r = toQtPixels(bands[i]);
+      r.setSize(r.size().expandedTo(QSize(1, 1)));
+      // A band that moves is unmapped first: the server reports the pointer
+      // crossing on a map or unmap, not on a move, and the pointer must
+      // learn that it is no longer (or now) in the band.
+      const bool moved = placed_[i] != r;
+      if (moved) xcb_unmap_window(c_, windows_[i]);
+      const uint32_t values[] = {uint32_t(r.x()), uint32_t(r.y()), uint32_t(r.width()), uint32_t(r.height()),
+                                 XCB_STACK_MODE_ABOVE};
       xcb_configure_window(c_, windows_[i],
                            XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
                                XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
                            values);
-      xcb_map_window(c_, windows_[i]);
+      if (moved) xcb_map_window(c_, windows_[i]);
+      placed_[i] = r;
     }
     xcb_flush(c_);
   }
@@ -168,7 +175,7 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
   xcb_visualid_t visual_ = 0;
   xcb_colormap_t colormap_ = 0;
   std::vector<xcb_window_t> windows_;
-  std::vector<QSize> sizes_;  // of each window, for catching up with motion
+  std::vector<QRect> placed_;  // where each window is
 };
 
 X11HoverBands::X11HoverBands() : windows_(std::make_unique<Windows>()) {}
