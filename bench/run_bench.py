@@ -81,7 +81,7 @@ def run_capture_stall(bench_dir, images):
     if not stall:
         raise RuntimeError("bench_capture_stall gave no figure")
     return [Figure("event-loop stall, 4K image capture", "ms", float(stall.group(1)), target=50.0,
-                   note="in-process, real X11Pasteboard and delegate on Xvfb")]
+                   note="in-process, real X11Clipboard and delegate on Xvfb")]
 
 
 def run_open_list(bench_dir):
