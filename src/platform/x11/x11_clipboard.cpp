@@ -37,9 +37,7 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, X11Selecti
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
                                           XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
   }
-  XcbPtr<xcb_get_selection_owner_reply_t> owner(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboard), nullptr));
-  if (owner && owner->owner != XCB_WINDOW_NONE) startFetch(XCB_CURRENT_TIME, Initial::Yes);
+  if (selectionOwner(c, atoms_.clipboard) != XCB_WINDOW_NONE) startFetch(XCB_CURRENT_TIME, Initial::Yes);
   connection_->flushSoon();
 }
 
@@ -190,17 +188,14 @@ void X11Clipboard::setOwnerGoneHandler(std::function<void()> handler) { ownerGon
 bool X11Clipboard::becomeClipboardManager() {
   if (!owner_ || !connection_->isValid()) return false;
   xcb_connection_t* c = connection_->get();
-  XcbPtr<xcb_get_selection_owner_reply_t> current(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
-  if (current && current->owner != XCB_WINDOW_NONE && current->owner != connection_->window()) {
+  const xcb_window_t current = selectionOwner(c, atoms_.clipboardManager);
+  if (current != XCB_WINDOW_NONE && current != connection_->window()) {
     qInfo("tuckshelf: another clipboard manager is running; leaving the hand-over at quit to it");
     return false;
   }
   xcb_set_selection_owner(c, connection_->window(), atoms_.clipboardManager,
                           connection_->serverTime(kServerTimeLimit));
-  XcbPtr<xcb_get_selection_owner_reply_t> now(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
-  managesClipboard_ = now && now->owner == connection_->window();
+  managesClipboard_ = selectionOwner(c, atoms_.clipboardManager) == connection_->window();
   return managesClipboard_;
 }
 
@@ -236,9 +231,7 @@ void X11Clipboard::answerSave(const xcb_selection_request_event_t& request) {
 void X11Clipboard::handOverToManager(int ms) {
   if (!owner_ || !owner_->owns() || managesClipboard_ || !connection_->isValid()) return;
   xcb_connection_t* c = connection_->get();
-  XcbPtr<xcb_get_selection_owner_reply_t> manager(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboardManager), nullptr));
-  if (!manager || manager->owner == XCB_WINDOW_NONE) return;
+  if (selectionOwner(c, atoms_.clipboardManager) == XCB_WINDOW_NONE) return;
   xcb_convert_selection(c, connection_->window(), atoms_.clipboardManager, atoms_.saveTargets,
                         atoms_.replyProperty, XCB_CURRENT_TIME);
   // The manager reads our contents meanwhile: keep serving until it answers.

@@ -4,6 +4,8 @@
 #include <xcb/xfixes.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -56,6 +58,11 @@ void X11Connection::dispatch(const xcb_generic_event_t& event) {
   const auto handlers = handlers_;
   for (const auto& weak : handlers)
     if (const auto handler = weak.lock()) (*handler)(event);
+}
+
+xcb_connection_t* qtXcbConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
 }
 
 bool X11Connection::reachable(const QByteArray& displayName) {

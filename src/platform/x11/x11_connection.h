@@ -87,6 +87,9 @@ class X11Connection : public QObject, public std::enable_shared_from_this<X11Con
   bool reportedBroken_ = false;
 };
 
+// Qt's own connection, on which the program's windows live; null off X11.
+xcb_connection_t* qtXcbConnection();
+
 // Server timestamps wrap after 49 days; compare them as a circle.
 inline bool isEarlier(std::uint32_t a, std::uint32_t b) { return std::int32_t(a - b) < 0; }
 

@@ -12,6 +12,8 @@
 #include <xcb/xcb.h>
 
 #include "platform/qt/qt_coordinates.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_selection_atoms.h"
 #include "platform/x11/x11_motion_pacer.h"
 
 namespace tuckshelf {
@@ -21,11 +23,6 @@ namespace {
 constexpr uint32_t kPointerEvents = XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW |
                                     XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_POINTER_MOTION_HINT;
 
-xcb_connection_t* qtConnection() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
-
 xcb_screen_t* defaultScreen(xcb_connection_t* c) {
   // Qt draws on the default screen; so do we.
   return xcb_setup_roots_iterator(xcb_get_setup(c)).data;
@@ -33,17 +30,7 @@ xcb_screen_t* defaultScreen(xcb_connection_t* c) {
 
 // Whether a compositing manager draws this screen: it owns _NET_WM_CM_S0.
 bool compositorRuns(xcb_connection_t* c) {
-  xcb_intern_atom_reply_t* atom =
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, 12, "_NET_WM_CM_S0"), nullptr);
-  if (!atom) return false;
-  const xcb_atom_t name = atom->atom;
-  std::free(atom);
-  if (name == XCB_ATOM_NONE) return false;
-  xcb_get_selection_owner_reply_t* owner =
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, name), nullptr);
-  const bool runs = owner && owner->owner != XCB_WINDOW_NONE;
-  std::free(owner);
-  return runs;
+  return selectionOwner(c, internAtom(c, "_NET_WM_CM_S0")) != XCB_WINDOW_NONE;
 }
 
 // A 32-bit TrueColor visual of the screen, or 0.
@@ -60,7 +47,7 @@ xcb_visualid_t argbVisual(xcb_screen_t* screen) {
 
 class X11HoverBands::Windows : public QAbstractNativeEventFilter {
  public:
-  Windows() : c_(qtConnection()) {
+  Windows() : c_(qtXcbConnection()) {
     if (!c_) return;
     screen_ = defaultScreen(c_);
     if (compositorRuns(c_)) visual_ = argbVisual(screen_);

@@ -20,12 +20,6 @@ xcb_atom_t commandAtom(xcb_connection_t* c, RemoteCommand command) {
   return internAtom(c, command == RemoteCommand::quit ? "_TUCKSHELF_QUIT" : "_TUCKSHELF_CLEAR");
 }
 
-xcb_window_t ownerOf(xcb_connection_t* c, xcb_atom_t selection) {
-  XcbPtr<xcb_get_selection_owner_reply_t> reply(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
-  return reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
-}
-
 // Asks for the window's destruction to be reported; false when it is gone.
 bool watchDestruction(xcb_connection_t* c, xcb_window_t window) {
   const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -79,6 +73,8 @@ void X11InstanceGuard::claim() {
   if (!connection_->isValid()) return;
   xcb_connection_t* c = connection_->get();
   selection_ = selectionFor(c, connection_->screenNumber());
+  quitAtom_ = commandAtom(c, RemoteCommand::quit);
+  clearAtom_ = commandAtom(c, RemoteCommand::clear);
 
   window_ = xcb_generate_id(c);
   const uint32_t overrideRedirect = 1;
@@ -89,11 +85,11 @@ void X11InstanceGuard::claim() {
                       &pid);
   eventHandler_ = connection_->addEventHandler([this](const xcb_generic_event_t& e) { handleEvent(e); });
 
-  const xcb_window_t previous = ownerOf(c, selection_);
+  const xcb_window_t previous = selectionOwner(c, selection_);
   const bool previousAlive = previous != XCB_WINDOW_NONE && watchDestruction(c, previous);
   const xcb_timestamp_t time = connection_->serverTime(std::chrono::milliseconds(200));
   xcb_set_selection_owner(c, window_, selection_, time);
-  if (ownerOf(c, selection_) != window_)
+  if (selectionOwner(c, selection_) != window_)
     qWarning("tuckshelf: another copy is starting on this display at the same moment");
   if (previousAlive) waitForEarlierCopy(previous);
 
@@ -126,9 +122,8 @@ void X11InstanceGuard::handleEvent(const xcb_generic_event_t& event) {
     case XCB_CLIENT_MESSAGE: {
       const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
       if (message.window != window_ || message.format != 32) return;
-      xcb_connection_t* c = connection_->get();
-      if (message.type == commandAtom(c, RemoteCommand::quit)) quit();
-      if (message.type == commandAtom(c, RemoteCommand::clear) && clear_) clear_();
+      if (message.type == quitAtom_) quit();
+      if (message.type == clearAtom_ && clear_) clear_();
       return;
     }
   }
@@ -145,7 +140,7 @@ RemoteOutcome X11InstanceGuard::send(RemoteCommand command) {
   if (!X11Connection::reachable()) return RemoteOutcome::noRunningCopy;
   X11Connection connection;
   xcb_connection_t* c = connection.get();
-  const xcb_window_t running = ownerOf(c, selectionFor(c, connection.screenNumber()));
+  const xcb_window_t running = selectionOwner(c, selectionFor(c, connection.screenNumber()));
   if (running == XCB_WINDOW_NONE) return RemoteOutcome::noRunningCopy;
   const bool watched = command == RemoteCommand::quit && watchDestruction(c, running);
   sendClientMessage(c, running, commandAtom(c, command), {0, 0, 0, 0, 0}, 0);

@@ -48,6 +48,8 @@ class X11InstanceGuard final : public InstanceGuard {
   std::function<void()> clear_;
   X11Connection::HandlerToken eventHandler_;
   xcb_atom_t selection_ = XCB_ATOM_NONE;
+  xcb_atom_t quitAtom_ = XCB_ATOM_NONE;
+  xcb_atom_t clearAtom_ = XCB_ATOM_NONE;
   xcb_window_t window_ = XCB_WINDOW_NONE;
   bool quitRequested_ = false;
 };

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_motion_pacer.h"
 
+#include "platform/x11/x11_connection.h"
+
 #include <cstdlib>
 
 #include <QAbstractEventDispatcher>
@@ -12,11 +14,6 @@ namespace {
 // Two frames at 60 Hz: hover follows closely enough, at half the wake-ups
 // of pacing to every frame.
 constexpr int kFrameMs = 33;
-
-xcb_connection_t* qtConnection() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
 
 }  // namespace
 
@@ -33,7 +30,7 @@ X11MotionPacer::X11MotionPacer() {
 }
 
 void X11MotionPacer::pace(xcb_window_t window, Catch caughtUp) {
-  xcb_connection_t* c = qtConnection();
+  xcb_connection_t* c = qtXcbConnection();
   if (!c) return;
   xcb_get_window_attributes_reply_t* attributes =
       xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
@@ -59,7 +56,7 @@ bool X11MotionPacer::nativeEventFilter(const QByteArray& type, void* message, qi
 }
 
 void X11MotionPacer::askAgain() {
-  xcb_connection_t* c = qtConnection();
+  xcb_connection_t* c = qtXcbConnection();
   if (!c || hinted_ == XCB_WINDOW_NONE) return;
   // The question re-arms the hint; the answer catches up with a move made
   // since, which no event will report.

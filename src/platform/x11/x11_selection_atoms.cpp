@@ -33,6 +33,12 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name) {
   return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection) {
+  std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
+      xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr), &std::free);
+  return reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
+}
+
 X11SelectionAtoms X11SelectionAtoms::intern(xcb_connection_t* connection) {
   X11SelectionAtoms atoms;
   const std::vector<QByteArray> imageTypes = imageMimeTypesBestFirst();

@@ -44,5 +44,7 @@ struct X11SelectionAtoms {
 
 // One round trip; XCB_ATOM_NONE when the server does not answer.
 xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name);
+// The window that owns `selection` now, or XCB_WINDOW_NONE (one round trip).
+xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
 
 }  // namespace tuckshelf

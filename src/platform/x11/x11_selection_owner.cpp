@@ -34,10 +34,8 @@ bool X11SelectionOwner::own(std::vector<Offer> offers, xcb_timestamp_t time) {
   ownSequence_ = xcb_set_selection_owner(c, connection_.window(), atoms_.clipboard, time).sequence;
   // The server ignores the request when another program took CLIPBOARD
   // after `time`; ask rather than assume.
-  XcbPtr<xcb_get_selection_owner_reply_t> reply(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atoms_.clipboard), nullptr));
+  owns_ = selectionOwner(c, atoms_.clipboard) == connection_.window();
   connection_.flushSoon();
-  owns_ = reply && reply->owner == connection_.window();
   if (!owns_) offers_.clear();
   return owns_;
 }

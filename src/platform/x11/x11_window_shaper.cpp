@@ -1,5 +1,6 @@
 #include "platform/x11/x11_window_shaper.h"
 
+#include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_motion_pacer.h"
 
 #include <vector>
@@ -18,15 +19,10 @@
 namespace tuckshelf {
 namespace {
 
-xcb_connection_t* qtConnection() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
-
 // The shape requests need the extension; Xvfb and every desktop server
 // have it, but a missing one must not turn into protocol errors.
 xcb_connection_t* shapeConnection() {
-  xcb_connection_t* c = qtConnection();
+  xcb_connection_t* c = qtXcbConnection();
   if (!c) return nullptr;
   const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
   return shape && shape->present ? c : nullptr;
@@ -44,7 +40,7 @@ std::vector<xcb_rectangle_t> rectanglesOf(const QRegion& region) {
 }  // namespace
 
 void X11WindowShaper::prepare(QWidget& window) {
-  xcb_connection_t* c = qtConnection();
+  xcb_connection_t* c = qtXcbConnection();
   if (!c) return fallback_.prepare(window);
   const QByteArray value = QByteArrayLiteral("tuckshelf\0tuckshelf\0");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, windowId(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
@@ -85,7 +81,7 @@ void X11WindowShaper::setInputRegion(QWidget& window, const std::optional<QRegio
 }
 
 void X11WindowShaper::flush() {
-  if (xcb_connection_t* c = qtConnection()) xcb_flush(c);
+  if (xcb_connection_t* c = qtXcbConnection()) xcb_flush(c);
 }
 
 }  // namespace tuckshelf
