@@ -5,7 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "platform/x11/x11_selection_image.h"
+#include "platform/qt/qt_clipboard_image.h"
 
 namespace tuckshelf {
 namespace {

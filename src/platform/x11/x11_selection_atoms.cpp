@@ -1,30 +1,11 @@
 #include "platform/x11/x11_selection_atoms.h"
 
-#include <QImageReader>
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
+#include "platform/qt/qt_clipboard_image.h"
+
 namespace tuckshelf {
-namespace {
-
-// Lossless formats first: a copy from one of them keeps every pixel.
-constexpr const char* kPreferredImageTypes[] = {"image/png",  "image/bmp",  "image/tiff",
-                                                "image/webp", "image/jpeg", "image/gif"};
-
-std::vector<QByteArray> imageMimeTypesBestFirst() {
-  const QList<QByteArray> supported = QImageReader::supportedMimeTypes();
-  std::vector<QByteArray> ordered;
-  for (const char* type : kPreferredImageTypes)
-    if (supported.contains(type)) ordered.emplace_back(type);
-  for (const QByteArray& type : supported)
-    if (type.startsWith("image/") &&
-        std::find(ordered.begin(), ordered.end(), type) == ordered.end())
-      ordered.push_back(type);
-  return ordered;
-}
-
-}  // namespace
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name) {
   const auto cookie = xcb_intern_atom(connection, false, name.size(), name.constData());

@@ -9,7 +9,7 @@
 
 #include "platform/x11/x11_selection_atoms.h"
 #include "platform/x11/x11_connection.h"
-#include "platform/x11/x11_selection_image.h"
+#include "platform/qt/qt_clipboard_image.h"
 
 namespace tuckshelf {
 namespace {

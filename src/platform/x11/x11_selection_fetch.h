@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history/clip_image.h"
+#include "platform/clipboard_limits.h"
 #include "platform/x11/x11_selection_transfer.h"
 
 namespace tuckshelf {
@@ -26,16 +27,7 @@ struct X11SelectionContents {
   std::shared_ptr<const ClipImage> image;
 };
 
-struct X11SelectionLimits {
-  // Longest wait for any one answer of the owner.
-  std::chrono::milliseconds stepTimeout{1000};
-  // Longest time for all requests of one change together.
-  std::chrono::milliseconds changeTimeout{15000};
-  // Largest transfer of one target; anything larger reads as nothing.
-  qsizetype maxTransferBytes = qsizetype(256) << 20;
-  // Largest picture, judged from its header before decoding.
-  qint64 maxImagePixels = 100'000'000;
-};
+using X11SelectionLimits = ClipboardLimits;
 
 // Reads the contents of one clipboard change: the owner's targets, the
 // password manager's hint if offered, then the best text and, when there is

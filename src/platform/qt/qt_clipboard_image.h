@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <memory>
+#include <vector>
 
 #include "history/clip_image.h"
 
@@ -23,5 +24,8 @@ std::shared_ptr<const ClipImage> decodeClipboardImage(const QByteArray& encoded,
 QByteArray pngBytesOf(const ClipImage& image);
 
 bool isPng(const QByteArray& bytes);
+
+// The picture formats Qt decodes, as MIME types, lossless ones first.
+std::vector<QByteArray> imageMimeTypesBestFirst();
 
 }  // namespace tuckshelf

@@ -1,10 +1,18 @@
-#include "platform/x11/x11_selection_image.h"
+#include "platform/qt/qt_clipboard_image.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
+#include <algorithm>
 
 namespace tuckshelf {
+namespace {
+
+// Lossless formats first: a copy from one of them keeps every pixel.
+constexpr const char* kPreferredImageTypes[] = {"image/png",  "image/bmp",  "image/tiff",
+                                                "image/webp", "image/jpeg", "image/gif"};
+
+}  // namespace
 
 void allowImagesUpTo(qint64 maxPixels) {
   const qint64 megabytes = (maxPixels * 4 + (1 << 20) - 1) >> 20;
@@ -40,6 +48,17 @@ QByteArray pngBytesOf(const ClipImage& image) {
   buffer.open(QIODevice::WriteOnly);
   decoded.save(&buffer, "PNG");
   return png;
+}
+
+std::vector<QByteArray> imageMimeTypesBestFirst() {
+  const QList<QByteArray> supported = QImageReader::supportedMimeTypes();
+  std::vector<QByteArray> ordered;
+  for (const char* type : kPreferredImageTypes)
+    if (supported.contains(type)) ordered.emplace_back(type);
+  for (const QByteArray& type : supported)
+    if (type.startsWith("image/") && std::find(ordered.begin(), ordered.end(), type) == ordered.end())
+      ordered.push_back(type);
+  return ordered;
 }
 
 }  // namespace tuckshelf
