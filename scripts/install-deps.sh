@@ -9,7 +9,9 @@ libxcb1-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-xkb-de
 libxkbcommon-dev libxkbcommon-x11-dev
 xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps
 fonts-noto-color-emoji fonts-dejavu-core
-dpkg-dev file desktop-file-utils appstream"
+dpkg-dev file desktop-file-utils appstream
+libwayland-dev libwayland-bin qt6-wayland qt6-wayland-dev qt6-wayland-dev-tools
+qt6-base-private-dev sway wl-clipboard grim"
 
 PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""

@@ -1,0 +1,232 @@
+#include "platform/wayland/wayland_clipboard.h"
+
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/qt/qt_clipboard_image.h"
+#include "platform/wayland/wayland_data_control.h"
+
+namespace tuckshelf {
+namespace {
+
+// Offered beside our own contents; never asked for by anyone else.
+QByteArray ownMarkerPrefix() {
+  return "application/x-tuckshelf-copy-" + QByteArray::number(getpid()) + "-";
+}
+
+}  // namespace
+
+WaylandClipboard::WaylandClipboard(WaylandConnection& connection, ClipboardLimits limits)
+    : connection_(connection), limits_(limits), dataControl_(std::make_unique<WaylandDataControl>(connection)) {
+  allowImagesUpTo(limits_.maxImagePixels);
+  if (!dataControl_->isValid()) return;
+  static const WaylandDataControl::DeviceListener listener = {onDataOffer, onSelection, onFinished,
+                                                               onPrimarySelection};
+  device_ = dataControl_->createDevice(&listener, this);
+  awaitingInitialSelection_ = true;  // the compositor reports the current one first
+  connection_.flush();
+}
+
+WaylandClipboard::~WaylandClipboard() {
+  catchingUp_.reset();
+  fetch_.reset();
+  retired_.clear();
+  lastWhileCatchingUp_.reset();
+  selection_.reset();
+  announced_.clear();
+  source_.reset();  // our contents go with this program, as on any Wayland clipboard
+  if (device_) WaylandDataControl::destroy(device_);
+  dataControl_.reset();
+}
+
+bool WaylandClipboard::waitForInitialContents(int ms) {
+  if (initialContentsPending()) {
+    QEventLoop loop;
+    initialWait_ = &loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    initialWait_ = nullptr;
+  }
+  if (fetchingInitialContents_) initialWaitGaveUp_ = true;
+  return !initialContentsPending();
+}
+
+std::int64_t WaylandClipboard::generation() { return generation_; }
+
+std::optional<QString> WaylandClipboard::text() { return contents_.text; }
+
+std::shared_ptr<const ClipImage> WaylandClipboard::image() { return contents_.image; }
+
+void WaylandClipboard::setPasteHandler(std::function<void()> handler) { pasted_ = std::move(handler); }
+void WaylandClipboard::setOwnerGoneHandler(std::function<void()> handler) { ownerGone_ = std::move(handler); }
+
+void WaylandClipboard::clear() {
+  settleNow({});
+  selection_.reset();
+  holder_ = Holder::Nobody;
+  if (!device_) return;
+  WaylandDataControl::setSelection(device_, nullptr);
+  source_.reset();
+  catchingUp_ = std::make_unique<WaylandConnection::Sync>(connection_, [this] { onCaughtUpWithOurWrite(); });
+  lastWhileCatchingUp_.reset();
+}
+
+void WaylandClipboard::setText(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  publish({text, nullptr}, {{"text/plain;charset=utf-8", utf8},
+                            {"UTF8_STRING", utf8},
+                            {"text/plain", utf8},
+                            {"TEXT", utf8},
+                            {"STRING", text.toLatin1()}});
+}
+
+void WaylandClipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
+  if (!image) return clear();
+  std::vector<WaylandSelectionSource::Offer> offers;
+  const QByteArray& encoded = image->encoded();
+  const QByteArray mimeType = image->mimeType().toUtf8();
+  if (!encoded.isEmpty() && device_) {
+    if (!isPng(encoded) && mimeType.startsWith("image/") && mimeType != "image/png")
+      offers.push_back({mimeType, encoded});
+    // Most programs paste only PNG; converted once here, not at each paste.
+    const QByteArray png = pngBytesOf(*image);
+    if (!png.isEmpty()) offers.push_back({"image/png", png});
+  }
+  publish({std::nullopt, image}, std::move(offers));
+}
+
+void WaylandClipboard::publish(WaylandSelectionContents contents,
+                               std::vector<WaylandSelectionSource::Offer> offers) {
+  settleNow(std::move(contents));  // newer than any change being read
+  selection_.reset();
+  holder_ = Holder::Us;
+  if (!device_) return;
+  ownMarker_ = ownMarkerPrefix() + QByteArray::number(++writes_);
+  offers.push_back({ownMarker_, {}});
+  auto source = std::make_unique<WaylandSelectionSource>(*dataControl_, std::move(offers), &lifetime_);
+  source->onRequest = [this](const QByteArray& mimeType) {
+    if (mimeType != ownMarker_ && pasted_) pasted_();
+  };
+  source->onCancelled = [this, mine = source.get()] {
+    if (source_.get() == mine) source_.reset();
+  };
+  WaylandDataControl::setSelection(device_, source->get());
+  source_ = std::move(source);  // the one before goes only now, no longer the selection
+  catchingUp_ = std::make_unique<WaylandConnection::Sync>(connection_, [this] { onCaughtUpWithOurWrite(); });
+  lastWhileCatchingUp_.reset();
+}
+
+void WaylandClipboard::onDataOffer(void* data, wl_proxy*, wl_proxy* offer) {
+  static_cast<WaylandClipboard*>(data)->announced_.push_back(std::make_unique<WaylandOffer>(offer));
+}
+
+void WaylandClipboard::onSelection(void* data, wl_proxy*, wl_proxy* offer) {
+  auto* self = static_cast<WaylandClipboard*>(data);
+  std::unique_ptr<WaylandOffer> taken = self->takeAnnounced(offer);
+  if (self->catchingUp_) {
+    self->lastWhileCatchingUp_ = std::move(taken);
+    return;
+  }
+  self->takeChange(std::move(taken));
+}
+
+void WaylandClipboard::onPrimarySelection(void* data, wl_proxy*, wl_proxy* offer) {
+  static_cast<WaylandClipboard*>(data)->takeAnnounced(offer);  // and destroyed at once
+}
+
+void WaylandClipboard::onFinished(void* data, wl_proxy* device) {
+  auto* self = static_cast<WaylandClipboard*>(data);
+  qWarning("tuckshelf: the seat's clipboard went away");
+  WaylandDataControl::destroy(device);
+  self->device_ = nullptr;
+  self->source_.reset();
+  self->catchingUp_.reset();
+  self->holder_ = Holder::Nobody;
+  self->selection_.reset();
+  self->settleNow({});
+}
+
+std::unique_ptr<WaylandOffer> WaylandClipboard::takeAnnounced(wl_proxy* offer) {
+  const auto found = std::find_if(announced_.begin(), announced_.end(),
+                                  [offer](const auto& announced) { return announced->get() == offer; });
+  if (!offer || found == announced_.end()) return nullptr;
+  std::unique_ptr<WaylandOffer> taken = std::move(*found);
+  announced_.erase(found);
+  return taken;
+}
+
+void WaylandClipboard::onCaughtUpWithOurWrite() {
+  const auto caughtUp = std::move(catchingUp_);  // its call is this one: gone at the end
+  // Nothing reported since the write: the clipboard is as it left it.
+  if (!lastWhileCatchingUp_) return;
+  std::unique_ptr<WaylandOffer> last = std::move(*lastWhileCatchingUp_);
+  lastWhileCatchingUp_.reset();
+  // The last report is our write's own, or a later change.
+  takeChange(std::move(last));
+}
+
+void WaylandClipboard::takeChange(std::unique_ptr<WaylandOffer> offer) {
+  const bool initial = std::exchange(awaitingInitialSelection_, false);
+  if (offer && !ownMarker_.isEmpty() && offer->offers(ownMarker_)) return;  // ours, as we made it
+  if (!offer) {
+    if (!initial) return selectionEmptied();
+    if (initialWait_) initialWait_->quit();  // empty from the start
+    return;
+  }
+  fetch_.reset();  // the latest change wins
+  selection_ = std::move(offer);
+  holder_ = Holder::Them;
+  startFetch(initial);
+}
+
+void WaylandClipboard::selectionEmptied() {
+  // The source's program quit or emptied the clipboard: Wayland tells
+  // these apart to no one but that program.
+  const auto gone = std::move(selection_);
+  const Holder was = std::exchange(holder_, Holder::Nobody);
+  if (was == Holder::Nobody) return;  // still empty
+  // What another program held may be kept, unless it was still being read.
+  if (was == Holder::Them && !fetch_ && offerToKeep()) return;
+  settleNow({});
+}
+
+bool WaylandClipboard::offerToKeep() {
+  if (!ownerGone_) return false;
+  const std::int64_t before = generation_;
+  ownerGone_();
+  return generation_ != before;
+}
+
+void WaylandClipboard::startFetch(bool initial) {
+  fetchingInitialContents_ = initial;
+  fetch_ = std::make_unique<WaylandSelectionFetch>(
+      connection_, selection_->get(), selection_->mimeTypes(), limits_,
+      [this](WaylandSelectionContents contents) { onFetchSettled(std::move(contents)); });
+}
+
+void WaylandClipboard::onFetchSettled(WaylandSelectionContents contents) {
+  retired_.push_back(std::move(fetch_));
+  QMetaObject::invokeMethod(
+      &lifetime_, [this] { retired_.clear(); }, Qt::QueuedConnection);
+  // What was there at construction keeps the starting generation, unless
+  // the launch already gave up waiting for it.
+  const bool sameGeneration = fetchingInitialContents_ && !initialWaitGaveUp_;
+  contents_ = std::move(contents);
+  if (!sameGeneration) ++generation_;
+  fetchingInitialContents_ = false;
+  if (initialWait_) initialWait_->quit();
+}
+
+void WaylandClipboard::settleNow(WaylandSelectionContents contents) {
+  fetch_.reset();
+  awaitingInitialSelection_ = false;
+  fetchingInitialContents_ = false;
+  contents_ = std::move(contents);
+  ++generation_;
+  if (initialWait_) initialWait_->quit();
+}
+
+}  // namespace tuckshelf

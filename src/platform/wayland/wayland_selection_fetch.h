@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "history/clip_image.h"
+#include "platform/clipboard_limits.h"
+#include "platform/wayland/wayland_connection.h"
+
+struct wl_proxy;
+
+namespace tuckshelf {
+
+Q_DECLARE_LOGGING_CATEGORY(lcWaylandClipboard)
+
+class WaylandPipeReader;
+
+// What one generation of the clipboard held, as far as this program reads it.
+struct WaylandSelectionContents {
+  std::optional<QString> text;
+  std::shared_ptr<const ClipImage> image;
+};
+
+// Reads the contents of one clipboard change from its offer: the password
+// manager's hint if offered, then the best text and, when there is no
+// usable text, the best picture, decoded on a worker thread. Each type
+// comes through a pipe read from the event loop. Settles once, with nothing
+// when the source fails to write in time, writes too much, or the contents
+// are secret; and only once the compositor has caught up, so that a source
+// that died while writing is known gone before its part-written contents
+// would count.
+class WaylandSelectionFetch {
+ public:
+  WaylandSelectionFetch(WaylandConnection& connection, wl_proxy* offer, const QList<QByteArray>& mimeTypes,
+                        const ClipboardLimits& limits, std::function<void(WaylandSelectionContents)> onSettled);
+  // Abandons whatever is still under way.
+  ~WaylandSelectionFetch();
+
+ private:
+  enum class Step { Hint, Text, Image, Decoding, Confirming, Settled };
+
+  void read(Step step, const QByteArray& mimeType);
+  void onRead(std::optional<QByteArray> data);
+  void readNextText();
+  void readNextImage();
+  void decode(QByteArray encoded);
+  void confirm(WaylandSelectionContents contents);
+  void settle(WaylandSelectionContents contents);
+
+  WaylandConnection& connection_;
+  wl_proxy* offer_;
+  const ClipboardLimits limits_;
+  std::function<void(WaylandSelectionContents)> onSettled_;
+  Step step_ = Step::Hint;
+  QByteArray mimeType_;                     // being read
+  std::vector<QByteArray> textCandidates_;   // offered, best first
+  std::vector<QByteArray> imageCandidates_;  // offered, best first
+  std::optional<QString> text_;
+  std::unique_ptr<WaylandPipeReader> reader_;
+  std::unique_ptr<WaylandPipeReader> finishedReader_;  // may still be on the stack
+  std::unique_ptr<WaylandConnection::Sync> caughtUp_;
+  QTimer changeTimer_;
+  // Tells a decode on a worker thread whether this fetch is still there.
+  std::shared_ptr<WaylandSelectionFetch*> alive_;
+};
+
+}  // namespace tuckshelf
