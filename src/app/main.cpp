@@ -1,13 +1,18 @@
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <QApplication>
 
 #include "app/app_delegate.h"
+#include "app/backend_choice.h"
 #include "app/command_line.h"
 #include "app/quit_on_signal.h"
 #include "history/history_list.h"
 #include "platform/linux/json_settings_store.h"
+#include "platform/wayland/wayland_backend.h"
+#include "platform/wayland/wayland_connection.h"
 #include "platform/x11/x11_backend.h"
 #include "widgets/overlay_panel.h"
 
@@ -21,19 +26,53 @@ QStringList argumentsOf(int argc, char** argv) {
   return arguments;
 }
 
+// The Qt platform named on the command line (-platform NAME), if any.
+std::optional<std::string> platformArgument(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-platform" || arg == "--platform") return std::string(argv[i + 1]);
+  }
+  return std::nullopt;
+}
+
+BackendChoice chooseBackend(int argc, char** argv) {
+  BackendRequest request;
+  request.platform = platformArgument(argc, argv);
+  if (!request.platform && !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    request.platform = qgetenv("QT_QPA_PLATFORM").toStdString();
+  request.waylandDisplaySet = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  request.displayName = qgetenv("DISPLAY").toStdString();
+  return chooseBackend(
+      request,
+      [] {
+        const WaylandProtocols offered = probeWaylandCompositor();
+        return WaylandOffer{offered.reachable, offered.firstMissing()};
+      },
+      x11DisplayReachable);
+}
+
+RemoteOutcome sendToRunningCopy(const BackendChoice& choice, RemoteCommand command) {
+  if (!choice.kind) return RemoteOutcome::noRunningCopy;
+  return *choice.kind == BackendKind::wayland ? waylandSendToRunningCopy(command) : x11SendToRunningCopy(command);
+}
+
 // The history emptied through the running copy, or in the stored file when
 // none runs here.
-int clearHistory() {
-  if (x11SendToRunningCopy(RemoteCommand::clear) == RemoteOutcome::done) return 0;
+int clearHistory(const BackendChoice& choice) {
+  if (sendToRunningCopy(choice, RemoteCommand::clear) == RemoteOutcome::done) return 0;
   if (JsonSettingsStore(JsonSettingsStore::defaultPath()).trySetStringArray(kHistoryKey, {})) return 0;
   std::fprintf(stderr, "tuckshelf: could not write the stored history\n");
   return 1;
 }
 
-int quitRunningCopy() {
-  if (x11SendToRunningCopy(RemoteCommand::quit) == RemoteOutcome::done) return 0;
+int quitRunningCopy(const BackendChoice& choice) {
+  if (sendToRunningCopy(choice, RemoteCommand::quit) == RemoteOutcome::done) return 0;
   std::fprintf(stderr, "tuckshelf: no copy is running on this display\n");
   return 1;
+}
+
+std::unique_ptr<Backend> makeServices(BackendKind kind) {
+  return kind == BackendKind::wayland ? makeWaylandServices() : makeX11Services();
 }
 
 }  // namespace
@@ -49,26 +88,27 @@ int main(int argc, char** argv) {
       std::fputs(command.text.toLocal8Bit().constData(), stderr);
       return 2;
     case CommandLine::Action::clear:
-      return clearHistory();
+      return clearHistory(chooseBackend(argc, argv));
     case CommandLine::Action::quit:
-      return quitRunningCopy();
+      return quitRunningCopy(chooseBackend(argc, argv));
     case CommandLine::Action::run:
       break;
   }
 
   // Qt aborts when it cannot reach the display; say so plainly instead.
-  if (!x11DisplayReachable()) {
-    std::fprintf(stderr, "tuckshelf: no X display to run on (DISPLAY=%s)\n",
-                 qEnvironmentVariableIsEmpty("DISPLAY") ? "unset" : qgetenv("DISPLAY").constData());
-    return 1;
-  }
-  // The program draws on X11 only; under Wayland it goes through Xwayland.
-  prepareX11Platform();
+  const BackendChoice choice = chooseBackend(argc, argv);
+  if (!choice.note.empty()) std::fprintf(stderr, "tuckshelf: %s\n", choice.note.c_str());
+  if (!choice.kind) return 1;
+  if (*choice.kind == BackendKind::wayland)
+    prepareWaylandPlatform();
+  else
+    prepareX11Platform();
   QApplication::setApplicationName(QStringLiteral("tuckshelf"));
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
 
-  const std::unique_ptr<Backend> backend = makeX11Services();
+  const std::unique_ptr<Backend> backend = makeServices(*choice.kind);
+  if (!backend) return 1;
   static std::shared_ptr<AppDelegate> delegate = AppDelegate::create(PlatformServices{
       backend->clipboard(), backend->settings(), backend->displays(), backend->monitors(), backend->timers(),
       backend->instance(), backend->textMeasurer(), backend->hoverBands(),

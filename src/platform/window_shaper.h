@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include <QRect>
 #include <QRegion>
-
-class QWidget;
+#include <QWidget>
 
 namespace tuckshelf {
 
@@ -14,8 +14,8 @@ namespace tuckshelf {
 class WindowShaper {
  public:
   virtual ~WindowShaper() = default;
-  // Names the window for the window system; called once its native
-  // window exists, before it is first shown, and again after every show.
+  // Makes the window the window system's kind of panel and names it;
+  // called before its native window exists, and again after every show.
   virtual void prepare(QWidget& window) = 0;
   // Cuts the window to `shape` (window coordinates); empty shows nothing.
   virtual void setBoundingShape(QWidget& window, const QRegion& shape) = 0;
@@ -23,6 +23,11 @@ class WindowShaper {
   // follows the bounding shape through every resize; an empty region is
   // click-through.
   virtual void setInputRegion(QWidget& window, const std::optional<QRegion>& region) = 0;
+  // Puts the window at `geometry` (global pixels).
+  virtual void place(QWidget& window, const QRect& geometry) { window.setGeometry(geometry); }
+  // Whether the window cannot go to `geometry` and a new one must be made
+  // there instead (on Wayland a panel belongs to one output).
+  virtual bool needsNewWindow(const QWidget&, const QRect&) const { return false; }
   // Sends what is queued to the window system.
   virtual void flush() = 0;
 };

@@ -4,7 +4,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QWindow>
-#include <QPropertyAnimation>
+#include <QVariantAnimation>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -64,51 +64,67 @@ class OverlayPanel::WindowEvents : public QObject {
   bool exposed_ = false;
 };
 
-OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper) : shaper_(shaper) {
-  // Flags are fixed here: changing them on a shown window hides it.
-  window_ = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                                   Qt::WindowDoesNotAcceptFocus |
-                                                   Qt::X11BypassWindowManagerHint);
-  window_->setAttribute(Qt::WA_ShowWithoutActivating);
-  window_->setAttribute(Qt::WA_X11DoNotAcceptFocus);
-  window_->setFocusPolicy(Qt::NoFocus);
-  window_->setWindowTitle(QStringLiteral("tuckshelf"));
-  // Whatever of the window background a shape change has yet to cut away
-  // shows black, the backdrop's colour, rather than grey.
-  QPalette palette = window_->palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  window_->setPalette(palette);
-
-  view_ = new HoverView(setup);
-  auto* layout = new QVBoxLayout(window_.get());
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSizeConstraint(QLayout::SetNoConstraint);
-  layout->addWidget(view_);
-
+OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
+    : shaper_(shaper), events_(std::make_unique<WindowEvents>(*this)) {
   placed_ = toQtPixels(setup.frame);
-  window_->setGeometry(placed_);
-  // The X window exists from here on, so it is shaped and named before
-  // it is first mapped.
-  window_->winId();
-  shaper_.prepare(*window_);
+  window_ = makeWindow(placed_);
+  view_ = new HoverView(setup);
+  window_->layout()->addWidget(view_);
   applyShapes();
-  events_ = std::make_unique<WindowEvents>(*this);
-  window_->windowHandle()->installEventFilter(events_.get());
-  QObject::connect(view_, &HoverView::shapeChanged, window_.get(), [this] { applyShapes(); });
+  QObject::connect(view_, &HoverView::shapeChanged, view_, [this] { applyShapes(); });
 
-  animation_ = new QPropertyAnimation(window_.get(), "geometry", window_.get());
+  animation_ = new QVariantAnimation(view_);
   animation_->setDuration(kFrameAnimationMs);
   animation_->setEasingCurve(easeInEaseOut());
   // The pass-through parts stay put on screen while the window moves.
-  QObject::connect(animation_, &QPropertyAnimation::valueChanged, window_.get(), [this](const QVariant& value) {
+  QObject::connect(animation_, &QVariantAnimation::valueChanged, view_, [this](const QVariant& value) {
     placed_ = value.toRect();
+    shaper_.place(*window_, placed_);
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
   });
 }
 
+std::unique_ptr<QWidget> OverlayPanel::makeWindow(const QRect& geometry) {
+  // Flags are fixed here: changing them on a shown window hides it.
+  auto window = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                                       Qt::WindowDoesNotAcceptFocus |
+                                                       Qt::BypassWindowManagerHint);
+  window->setAttribute(Qt::WA_ShowWithoutActivating);
+  window->setAttribute(Qt::WA_X11DoNotAcceptFocus);
+  window->setFocusPolicy(Qt::NoFocus);
+  window->setWindowTitle(QStringLiteral("tuckshelf"));
+  // Whatever of the window background a shape change has yet to cut away
+  // shows black, the backdrop's colour, rather than grey.
+  QPalette palette = window->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  window->setPalette(palette);
+  auto* layout = new QVBoxLayout(window.get());
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  window->setGeometry(geometry);
+  // Made the window system's kind of panel, shaped and named before it is
+  // first mapped.
+  shaper_.prepare(*window);
+  window->winId();
+  window->windowHandle()->installEventFilter(events_.get());
+  return window;
+}
+
+// A new window at `geometry` takes over the content; the old one goes.
+void OverlayPanel::moveToNewWindow(const QRect& geometry) {
+  const bool shown = window_->isVisible();
+  std::unique_ptr<QWidget> old = std::move(window_);
+  events_ = std::make_unique<WindowEvents>(*this);
+  window_ = makeWindow(geometry);
+  window_->layout()->addWidget(view_);
+  placed_ = geometry;
+  applyShapes();
+  if (shown) raise();
+}
+
 OverlayPanel::~OverlayPanel() {
-  // The animation belongs to the window; stop it before either goes.
+  // The animation belongs to the content; stop it before either goes.
   animation_->stop();
 }
 
@@ -139,14 +155,15 @@ Rect OverlayPanel::frame() const { return toGlobalYUp(window_->geometry()); }
 void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   const QRect target = toQtPixels(frame);
   animation_->stop();
+  if (shaper_.needsNewWindow(*window_, target)) return moveToNewWindow(target);
   if (!animated) {
-    window_->setGeometry(target);
+    shaper_.place(*window_, target);
     placed_ = target;
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
     return;
   }
-  animation_->setStartValue(window_->geometry());
+  animation_->setStartValue(placed_);
   animation_->setEndValue(target);
   animation_->start();
   // The first step at once rather than a frame from now: the panel starts

@@ -7,15 +7,15 @@
 #include "overlay/overlay_window.h"
 #include "platform/window_shaper.h"
 
-class QPropertyAnimation;
+class QVariantAnimation;
 class QWidget;
 
 namespace tuckshelf {
 
 class HoverView;
 
-// The overlay as an X11 window: frameless, above every other window on
-// every desktop, override-redirect so that no window manager decorates,
+// The overlay as a window of its own: frameless, above every other window
+// on every desktop, bypassing the window manager so that none decorates,
 // focuses or lists it, and shaped so that only its visible pixels exist.
 class OverlayPanel final : public OverlayWindow {
  public:
@@ -46,15 +46,17 @@ class OverlayPanel final : public OverlayWindow {
 
  private:
   class WindowEvents;
+  std::unique_ptr<QWidget> makeWindow(const QRect& geometry);
+  void moveToNewWindow(const QRect& geometry);
   void applyBoundingShape();
   void applyShapes();
   void applyInputRegion();
 
   WindowShaper& shaper_;
+  std::unique_ptr<WindowEvents> events_;
   std::unique_ptr<QWidget> window_;
   HoverView* view_;
-  QPropertyAnimation* animation_;
-  std::unique_ptr<WindowEvents> events_;
+  QVariantAnimation* animation_;
   PointerHandler pointerHandler_;
   bool hasShadow_ = false;
   bool clickThrough_ = false;

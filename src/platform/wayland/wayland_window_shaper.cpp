@@ -1,0 +1,121 @@
+#include "platform/wayland/wayland_window_shaper.h"
+
+#include <QEvent>
+#include <QPlatformSurfaceEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+#include <wayland-client.h>
+
+#include "platform/wayland/wayland_qt_globals.h"
+
+namespace tuckshelf {
+namespace {
+
+// The output a panel at `geometry` belongs to: the one under its top centre.
+QScreen* screenFor(const QRect& geometry) {
+  QScreen* screen = QGuiApplication::screenAt(QPoint(geometry.center().x(), geometry.top()));
+  return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+// Qt commits a window's new buffer right after painting it: a size that
+// waited for that buffer has then gone out. A panel's layer surface goes
+// with its window.
+class WaylandWindowShaper::Painted : public QObject {
+ public:
+  explicit Painted(WaylandWindowShaper& shaper) : shaper_(shaper) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      if (Panel* panel = shaper_.panelOf(*static_cast<QWidget*>(watched))) panel->resizing = false;
+    } else if (event->type() == QEvent::PlatformSurface &&
+               static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                   QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+      std::erase_if(shaper_.panels_, [watched](const auto& entry) { return entry.second->handle == watched; });
+    }
+    return false;
+  }
+
+ private:
+  WaylandWindowShaper& shaper_;
+};
+
+WaylandWindowShaper::WaylandWindowShaper(WaylandQtGlobals& globals)
+    : globals_(globals), painted_(std::make_unique<Painted>(*this)) {}
+
+WaylandWindowShaper::~WaylandWindowShaper() = default;
+
+WaylandWindowShaper::Panel* WaylandWindowShaper::panelOf(const QWidget& window) const {
+  const auto found = panels_.find(&window);
+  return found == panels_.end() ? nullptr : found->second.get();
+}
+
+void WaylandWindowShaper::prepare(QWidget& window) {
+  if (panelOf(window)) return;
+  // A clear background, set before the native window exists so that its
+  // buffers carry alpha.
+  window.setAttribute(Qt::WA_TranslucentBackground);
+  window.winId();
+  auto panel = std::make_unique<Panel>();
+  panel->handle = window.windowHandle();
+  panel->layer = WaylandLayerSurface::create(globals_, *window.windowHandle(), screenFor(window.geometry()),
+                                             window.geometry());
+  if (!panel->layer) {
+    qWarning("tuckshelf: the compositor did not take the panel as a layer surface");
+    return;
+  }
+  window.installEventFilter(painted_.get());
+  window.windowHandle()->installEventFilter(painted_.get());
+  panels_[&window] = std::move(panel);
+}
+
+// The window paints nothing outside its shape on a clear background.
+void WaylandWindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
+  Panel* panel = panelOf(window);
+  if (!panel) return;
+  panel->shape = shape;
+  if (!panel->input) applyInput(*panel);
+}
+
+void WaylandWindowShaper::setInputRegion(QWidget& window, const std::optional<QRegion>& region) {
+  Panel* panel = panelOf(window);
+  if (!panel) return;
+  panel->input = region;
+  applyInput(*panel);
+  flush();
+}
+
+void WaylandWindowShaper::applyInput(Panel& panel) {
+  // None follows the shape, as the X11 input shape does; an empty region
+  // takes no input at all.
+  panel.layer->setInputRegion(panel.input.value_or(panel.shape));
+  panel.dirty = true;
+}
+
+void WaylandWindowShaper::place(QWidget& window, const QRect& geometry) {
+  window.setGeometry(geometry);
+  Panel* panel = panelOf(window);
+  if (!panel) return;
+  if (panel->layer->place(geometry))
+    panel->resizing = true;
+  else
+    panel->dirty = true;
+}
+
+bool WaylandWindowShaper::needsNewWindow(const QWidget& window, const QRect& geometry) const {
+  const Panel* panel = panelOf(window);
+  return panel && (!panel->layer->isOpen() || panel->layer->screen() != screenFor(geometry));
+}
+
+void WaylandWindowShaper::flush() {
+  for (auto& [window, panel] : panels_) {
+    // While a new size waits for Qt's buffer, Qt's commit carries the rest.
+    if (panel->dirty && !panel->resizing) panel->layer->commit();
+    panel->dirty = false;
+  }
+  wl_display_flush(globals_.display());
+}
+
+}  // namespace tuckshelf

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include <QObject>
+#include <QWindow>
+
+#include "platform/wayland/wayland_layer_surface.h"
+#include "platform/window_shaper.h"
+
+namespace tuckshelf {
+
+class WaylandQtGlobals;
+
+// The panel as a layer-shell surface on the output it sits on. It draws on
+// a clear background, so its painting is its shape; the input region is
+// the surface's own and goes out with the next commit, Qt's when the size
+// changed, so that size, place and input region change together.
+class WaylandWindowShaper final : public WindowShaper {
+ public:
+  // `globals` must outlive the shaper.
+  explicit WaylandWindowShaper(WaylandQtGlobals& globals);
+  ~WaylandWindowShaper() override;
+
+  void prepare(QWidget& window) override;
+  void setBoundingShape(QWidget& window, const QRegion& shape) override;
+  void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
+  void place(QWidget& window, const QRect& geometry) override;
+  bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
+  void flush() override;
+
+ private:
+  struct Panel {
+    QWindow* handle = nullptr;  // Qt's window for the widget
+    std::unique_ptr<WaylandLayerSurface> layer;
+    QRegion shape;
+    std::optional<QRegion> input;
+    bool resizing = false;  // a new size waits for Qt's buffer at that size
+    bool dirty = false;     // something waits for a commit
+  };
+  class Painted;
+  Panel* panelOf(const QWidget& window) const;
+  void applyInput(Panel& panel);
+
+  WaylandQtGlobals& globals_;
+  std::map<const QWidget*, std::unique_ptr<Panel>> panels_;
+  std::unique_ptr<Painted> painted_;
+};
+
+}  // namespace tuckshelf
