@@ -110,6 +110,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its Wayland platform plugin at run time, so no library names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
 # Copied text often holds emoji, which the panel draws in colour only with
 # such a font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-color-emoji")
