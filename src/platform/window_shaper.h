@@ -23,8 +23,12 @@ class WindowShaper {
   // follows the bounding shape through every resize; an empty region is
   // click-through.
   virtual void setInputRegion(QWidget& window, const std::optional<QRegion>& region) = 0;
-  // Puts the window at `geometry` (global pixels).
-  virtual void place(QWidget& window, const QRect& geometry) { window.setGeometry(geometry); }
+  // Puts the window's content at `geometry` (global pixels) and returns
+  // where the content lies in the window, which may be larger than it.
+  virtual QRect place(QWidget& window, const QRect& geometry) {
+    window.setGeometry(geometry);
+    return QRect(QPoint(), geometry.size());
+  }
   // Whether the window cannot go to `geometry` and a new one must be made
   // there instead (on Wayland a panel belongs to one output).
   virtual bool needsNewWindow(const QWidget&, const QRect&) const { return false; }

@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QWindow>
 #include <QVariantAnimation>
-#include <QVBoxLayout>
 #include <QWidget>
 
 #include "widgets/hover_view.h"
@@ -66,11 +65,8 @@ class OverlayPanel::WindowEvents : public QObject {
 
 OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
     : shaper_(shaper), events_(std::make_unique<WindowEvents>(*this)) {
-  placed_ = toQtPixels(setup.frame);
-  window_ = makeWindow(placed_);
   view_ = new HoverView(setup);
-  window_->layout()->addWidget(view_);
-  applyShapes();
+  attachWindow(toQtPixels(setup.frame));
   QObject::connect(view_, &HoverView::shapeChanged, view_, [this] { applyShapes(); });
 
   animation_ = new QVariantAnimation(view_);
@@ -78,14 +74,15 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
   animation_->setEasingCurve(easeInEaseOut());
   // The pass-through parts stay put on screen while the window moves.
   QObject::connect(animation_, &QVariantAnimation::valueChanged, view_, [this](const QVariant& value) {
-    placed_ = value.toRect();
-    shaper_.place(*window_, placed_);
+    placeAt(value.toRect());
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
   });
 }
 
-std::unique_ptr<QWidget> OverlayPanel::makeWindow(const QRect& geometry) {
+// A new window for the content, at `geometry`: made the window system's
+// kind of panel, shaped and named before it is first mapped.
+void OverlayPanel::attachWindow(const QRect& geometry) {
   // Flags are fixed here: changing them on a shown window hides it.
   auto window = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                                        Qt::WindowDoesNotAcceptFocus |
@@ -99,16 +96,25 @@ std::unique_ptr<QWidget> OverlayPanel::makeWindow(const QRect& geometry) {
   QPalette palette = window->palette();
   palette.setColor(QPalette::Window, Qt::black);
   window->setPalette(palette);
-  auto* layout = new QVBoxLayout(window.get());
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSizeConstraint(QLayout::SetNoConstraint);
-  window->setGeometry(geometry);
-  // Made the window system's kind of panel, shaped and named before it is
-  // first mapped.
-  shaper_.prepare(*window);
-  window->winId();
-  window->windowHandle()->installEventFilter(events_.get());
-  return window;
+  window_ = std::move(window);
+  view_->setParent(window_.get());
+  view_->show();
+  placeAt(geometry);
+  window_->windowHandle()->installEventFilter(events_.get());
+  applyShapes();
+}
+
+// The content at `geometry`, where the window system lets the window put it.
+void OverlayPanel::placeAt(const QRect& geometry) {
+  placed_ = geometry;
+  if (!window_->testAttribute(Qt::WA_WState_Created)) {
+    window_->setGeometry(geometry);
+    shaper_.prepare(*window_);
+    window_->winId();
+  }
+  const QRect inWindow = shaper_.place(*window_, geometry);
+  view_->setGeometry(inWindow);
+  windowOrigin_ = geometry.topLeft() - inWindow.topLeft();
 }
 
 // A new window at `geometry` takes over the content; the old one goes.
@@ -116,10 +122,7 @@ void OverlayPanel::moveToNewWindow(const QRect& geometry) {
   const bool shown = window_->isVisible();
   std::unique_ptr<QWidget> old = std::move(window_);
   events_ = std::make_unique<WindowEvents>(*this);
-  window_ = makeWindow(geometry);
-  window_->layout()->addWidget(view_);
-  placed_ = geometry;
-  applyShapes();
+  attachWindow(geometry);
   if (shown) raise();
 }
 
@@ -138,8 +141,7 @@ void OverlayPanel::applyInputRegion() {
   QRegion input = view_->visibleShape().translated(view_->pos());
   // Where the window was last put, not QWidget::geometry(), which on X11
   // follows only once the server confirms each move.
-  const QPoint origin = placed_.topLeft();
-  for (const Rect& region : passThrough_) input -= toQtPixels(region).translated(-origin);
+  for (const Rect& region : passThrough_) input -= toQtPixels(region).translated(-windowOrigin_);
   shaper_.setInputRegion(*window_, input);
 }
 
@@ -150,15 +152,14 @@ void OverlayPanel::applyShapes() {
 
 bool OverlayPanel::isVisible() const { return window_->isVisible(); }
 
-Rect OverlayPanel::frame() const { return toGlobalYUp(window_->geometry()); }
+Rect OverlayPanel::frame() const { return toGlobalYUp(placed_); }
 
 void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   const QRect target = toQtPixels(frame);
   animation_->stop();
   if (shaper_.needsNewWindow(*window_, target)) return moveToNewWindow(target);
   if (!animated) {
-    shaper_.place(*window_, target);
-    placed_ = target;
+    placeAt(target);
     if (!passThrough_.empty()) applyInputRegion();
     shaper_.flush();
     return;

@@ -46,7 +46,8 @@ class OverlayPanel final : public OverlayWindow {
 
  private:
   class WindowEvents;
-  std::unique_ptr<QWidget> makeWindow(const QRect& geometry);
+  void attachWindow(const QRect& geometry);
+  void placeAt(const QRect& geometry);
   void moveToNewWindow(const QRect& geometry);
   void applyBoundingShape();
   void applyShapes();
@@ -61,7 +62,8 @@ class OverlayPanel final : public OverlayWindow {
   bool hasShadow_ = false;
   bool clickThrough_ = false;
   std::vector<Rect> passThrough_;
-  QRect placed_;  // the geometry last given to the window
+  QRect placed_;         // the content's geometry last given
+  QPoint windowOrigin_;  // the window's top left then, global
 };
 
 // Panels that shape themselves through `shaper`, which must outlive them.

@@ -94,14 +94,25 @@ void WaylandWindowShaper::applyInput(Panel& panel) {
   panel.dirty = true;
 }
 
-void WaylandWindowShaper::place(QWidget& window, const QRect& geometry) {
-  window.setGeometry(geometry);
+// The surface only ever grows, to hold every place the content has had on
+// its output: as the content moves and shrinks inside it, Qt clears what it
+// leaves. (sway 1.7 repaints what a layer surface leaves behind only on an
+// output at the origin of the layout.)
+QRect WaylandWindowShaper::place(QWidget& window, const QRect& geometry) {
   Panel* panel = panelOf(window);
-  if (!panel) return;
-  if (panel->layer->place(geometry))
-    panel->resizing = true;
-  else
-    panel->dirty = true;
+  if (!panel) {
+    window.setGeometry(geometry);
+    return QRect(QPoint(), geometry.size());
+  }
+  QRect box = panel->box.isEmpty() ? geometry : panel->box.united(geometry);
+  if (const QScreen* screen = panel->layer->screen()) box &= screen->geometry();
+  if (box != panel->box) {
+    panel->box = box;
+    window.setGeometry(box);
+    if (panel->layer->place(box)) panel->resizing = true;
+  }
+  panel->dirty = true;
+  return geometry.translated(-box.topLeft());
 }
 
 bool WaylandWindowShaper::needsNewWindow(const QWidget& window, const QRect& geometry) const {

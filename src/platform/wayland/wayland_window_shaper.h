@@ -13,10 +13,11 @@ namespace tuckshelf {
 
 class WaylandQtGlobals;
 
-// The panel as a layer-shell surface on the output it sits on. It draws on
-// a clear background, so its painting is its shape; the input region is
-// the surface's own and goes out with the next commit, Qt's when the size
-// changed, so that size, place and input region change together.
+// The panel as a layer-shell surface on the output it sits on, large
+// enough for every place the panel takes there. It draws on a clear
+// background, so its painting is its shape; the input region is the
+// surface's own and goes out with the next commit, Qt's when the size
+// changed, so that size and picture change together.
 class WaylandWindowShaper final : public WindowShaper {
  public:
   // `globals` must outlive the shaper.
@@ -26,7 +27,7 @@ class WaylandWindowShaper final : public WindowShaper {
   void prepare(QWidget& window) override;
   void setBoundingShape(QWidget& window, const QRegion& shape) override;
   void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
-  void place(QWidget& window, const QRect& geometry) override;
+  QRect place(QWidget& window, const QRect& geometry) override;
   bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
   void flush() override;
 
@@ -34,6 +35,7 @@ class WaylandWindowShaper final : public WindowShaper {
   struct Panel {
     QWindow* handle = nullptr;  // Qt's window for the widget
     std::unique_ptr<WaylandLayerSurface> layer;
+    QRect box;  // the surface, global
     QRegion shape;
     std::optional<QRegion> input;
     bool resizing = false;  // a new size waits for Qt's buffer at that size
