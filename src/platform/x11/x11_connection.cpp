@@ -1,5 +1,7 @@
 #include "platform/x11/x11_connection.h"
 
+#include <QScreen>
+
 #include <poll.h>
 #include <xcb/xfixes.h>
 
@@ -63,6 +65,11 @@ void X11Connection::dispatch(const xcb_generic_event_t& event) {
 xcb_connection_t* qtXcbConnection() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 ? x11->connection() : nullptr;
+}
+
+bool qtRunsOnXwayland() {
+  const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
+  return screen && screen->name().startsWith(QLatin1String("XWAYLAND"));
 }
 
 bool X11Connection::reachable(const QByteArray& displayName) {

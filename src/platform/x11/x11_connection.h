@@ -90,6 +90,12 @@ class X11Connection : public QObject, public std::enable_shared_from_this<X11Con
 // Qt's own connection, on which the program's windows live; null off X11.
 xcb_connection_t* qtXcbConnection();
 
+// Whether the X server is a Wayland desktop's Xwayland (it names its
+// outputs XWAYLAND<n>). Each top-level window there is a surface of the
+// Wayland compositor's, which shows its pixels whatever the window's
+// shape, and InputOnly windows have none.
+bool qtRunsOnXwayland();
+
 // Server timestamps wrap after 49 days; compare them as a circle.
 inline bool isEarlier(std::uint32_t a, std::uint32_t b) { return std::int32_t(a - b) < 0; }
 

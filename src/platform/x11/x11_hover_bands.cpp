@@ -50,7 +50,7 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
   Windows() : c_(qtXcbConnection()) {
     if (!c_) return;
     screen_ = defaultScreen(c_);
-    if (compositorRuns(c_)) visual_ = argbVisual(screen_);
+    if (compositorRuns(c_) || qtRunsOnXwayland()) visual_ = argbVisual(screen_);
     if (visual_) {
       colormap_ = xcb_generate_id(c_);
       xcb_create_colormap(c_, XCB_COLORMAP_ALLOC_NONE, colormap_, screen_->root, visual_);

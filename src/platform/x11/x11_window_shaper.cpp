@@ -42,6 +42,12 @@ std::vector<xcb_rectangle_t> rectanglesOf(const QRegion& region) {
 void X11WindowShaper::prepare(QWidget& window) {
   xcb_connection_t* c = qtXcbConnection();
   if (!c) return fallback_.prepare(window);
+  // Xwayland shows the window's whole picture, stale pixels beyond the
+  // bounding shape included: there the window draws on a clear background,
+  // which Qt gives it a 32-bit visual for, and its painting is its shape.
+  paintsItsShape_ = qtRunsOnXwayland();
+  if (!window.testAttribute(Qt::WA_WState_Created) && paintsItsShape_)
+    window.setAttribute(Qt::WA_TranslucentBackground);
   const QByteArray value = QByteArrayLiteral("tuckshelf\0tuckshelf\0");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, windowId(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       uint32_t(value.size()), value.constData());
@@ -57,6 +63,12 @@ void X11WindowShaper::prepare(QWidget& window) {
 void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
   xcb_connection_t* c = shapeConnection();
   if (!c) return fallback_.setBoundingShape(window, shape);
+  if (paintsItsShape_) {
+    shape_ = shape;
+    // Input that follows the shape follows the painted one.
+    if (!input_) setInputRegion(window, std::nullopt);
+    return;
+  }
   const std::vector<xcb_rectangle_t> rects = rectanglesOf(shape);
   // Zero rectangles is a legal, empty shape: mapped, yet nothing shows.
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, windowId(window),
@@ -64,10 +76,12 @@ void X11WindowShaper::setBoundingShape(QWidget& window, const QRegion& shape) {
   xcb_flush(c);
 }
 
-void X11WindowShaper::setInputRegion(QWidget& window, const std::optional<QRegion>& region) {
+void X11WindowShaper::setInputRegion(QWidget& window, const std::optional<QRegion>& given) {
   xcb_connection_t* c = shapeConnection();
-  if (!c) return fallback_.setInputRegion(window, region);
+  if (!c) return fallback_.setInputRegion(window, given);
   const xcb_window_t id = windowId(window);
+  input_ = given;
+  const std::optional<QRegion> region = paintsItsShape_ && !given ? std::optional(shape_) : given;
   if (region) {
     const std::vector<xcb_rectangle_t> rects = rectanglesOf(*region);
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,

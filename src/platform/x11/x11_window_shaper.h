@@ -23,6 +23,9 @@ class X11WindowShaper : public WindowShaper {
 
  private:
   QtWindowShaper fallback_;
+  bool paintsItsShape_ = false;  // no bounding shape: under Xwayland
+  QRegion shape_;                // the shape painted then
+  std::optional<QRegion> input_;
 };
 
 }  // namespace tuckshelf
