@@ -5,7 +5,8 @@ Every wait has a deadline; every process started here is stopped when the
 scenario ends, whatever happened in between.
 """
 
-import argparse, contextlib, json, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, threading, time, unittest
+import argparse, contextlib, json, os, pathlib, pwd, re, select, shutil, signal, struct, subprocess, sys
+import tempfile, threading, time, unittest
 from types import SimpleNamespace
 
 # A 1920 x 1080 display whose desktop reserves nothing at the top: its
@@ -29,6 +30,13 @@ def wait_until(condition, what, timeout=30.0, then=lambda: ""):
     return value
 
 
+def line_from(tool, what, timeout=30.0):
+    """The next line `tool` prints (its stdout unbuffered), within the deadline."""
+    if not select.select([tool.stdout], [], [], timeout)[0]:
+        raise AssertionError(f"timed out after {timeout:.0f}s waiting for {what}")
+    return tool.stdout.readline()
+
+
 def px(shot, x, y):
     return tuple(shot.rgb[(y * shot.w + x) * 3:(y * shot.w + x + 1) * 3])
 
@@ -47,8 +55,10 @@ class Driver:
     it (clipboard), moves the pointer (move: a warp, push: real motion),
     clicks and types (click, key), shows another program's window (probe),
     tells whether the program's window is up (shown) and pictures the screen
-    (screenshot). X11 is below; a Wayland one (headless sway, wl-copy and
-    wl-paste, grim, a virtual pointer) implements the same methods."""
+    (screenshot). X11 and Wayland below implement them; TEXT is the
+    clipboard's name for UTF-8 text there."""
+
+    log = ""  # the display server's own, shown when a scenario fails
 
     def __init__(self, owner_tool):
         self.owner_tool, self.procs = owner_tool, []
@@ -71,10 +81,40 @@ class Driver:
             p.kill()  # nothing once it has ended
             p.wait()
 
+    def copy(self, data, target=None):
+        """A tool serving `data` (as text unless `target` says otherwise)
+        until another program takes the clipboard."""
+        tool = self.spawn(self.copy_command(target), stdin=subprocess.PIPE)
+        with tool.stdin:
+            tool.stdin.write(data)
+        return tool
+
+    def counted(self, argv, word):
+        """Starts a program and returns a function that counts the lines
+        with `word` it printed so far."""
+        lines, tool = [], self.spawn(argv, stdout=subprocess.PIPE, text=True)
+        threading.Thread(target=lambda: lines.extend(tool.stdout), daemon=True).start()
+        return lambda: sum(word in line for line in lines)
+
+    def copier(self):
+        """A function that puts a text, with a password manager's hint if
+        given, on the clipboard, and returns once the server made the change;
+        with stop, the owner never answers anyone after that; with save, it
+        asks the clipboard manager to keep the text and quits."""
+        tool = self.spawn([self.owner_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=None, bufsize=0)
+
+        def copy(text, hint=None, stop=False, save=False):
+            tool.stdin.write(json.dumps([text, hint, stop, save]).encode() + b"\n")
+            if line_from(tool, "the owner tool's answer") != b"owned\n":
+                raise AssertionError("the owner tool could not take the clipboard")
+        return copy
+
 
 class X11(Driver):
     """Xvfb on a free display; xclip and the owner tool for the clipboard,
     xdotool for pointer and keys, ImageMagick's import for pictures."""
+
+    TEXT = "UTF8_STRING"
 
     def start(self, width, height):
         self.size = width, height
@@ -98,28 +138,8 @@ class X11(Driver):
             size = f"{w}/{round(w * 0.2646)}x{h}/{round(h * 0.2646)}+{x}+{y}"
             self.run("xrandr", "--setmonitor", f"M{i}", size, "none" if i else "screen")
 
-    def copy(self, data, target=None):
-        """xclip serving `data` (as text unless `target` says otherwise)
-        until another program takes the clipboard."""
-        xclip = self.spawn(["xclip", "-quiet", "-selection", "clipboard", *["-t", target] * bool(target)],
-                           stdin=subprocess.PIPE)
-        with xclip.stdin:
-            xclip.stdin.write(data)
-        return xclip
-
-    def copier(self):
-        """A function that puts a text, with a password manager's hint if
-        given, on the clipboard, and returns once the server made the change;
-        with stop, the owner never answers anyone after that; with save, it
-        asks the clipboard manager to keep the text and quits."""
-        tool = self.spawn([self.owner_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=None)
-
-        def copy(text, hint=None, stop=False, save=False):
-            tool.stdin.write(json.dumps([text, hint, stop, save]).encode() + b"\n")
-            tool.stdin.flush()
-            if tool.stdout.readline() != b"owned\n":
-                raise AssertionError("the owner tool could not take the clipboard")
-        return copy
+    def copy_command(self, target):
+        return ["xclip", "-quiet", "-selection", "clipboard", *["-t", target] * bool(target)]
 
     def clipboard(self, target="UTF8_STRING"):
         return self.run("xclip", "-selection", "clipboard", "-o", "-t", target).stdout
@@ -135,17 +155,147 @@ class X11(Driver):
     def probe(self, x, y, w, h):
         """Another program's window; the function returned counts the button
         presses it got."""
-        xev = self.spawn(["xev", "-geometry", f"{w}x{h}+{x}+{y}", "-event", "button"],
-                         stdout=subprocess.PIPE, text=True)
-        lines = []
-        threading.Thread(target=lambda: lines.extend(xev.stdout), daemon=True).start()
+        presses = self.counted(["xev", "-geometry", f"{w}x{h}+{x}+{y}", "-event", "button"], "ButtonPress")
         wait_until(lambda: self.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").returncode == 0,
                    "the probe window")
-        return lambda: sum("ButtonPress" in line for line in lines)
+        return presses
 
     def screenshot(self):
         rgb = self.run("import", "-window", "root", "-depth", "8", "rgb:-").stdout
         return SimpleNamespace(w=self.size[0], h=self.size[1], rgb=rgb, path=None)
+
+
+class Wayland(Driver):
+    """Headless sway (as nobody under root: sway refuses root) with an
+    Xwayland that starts on its first X client; the virtual pointer tool as
+    its pointer, moved and clicked with swaymsg; wl-copy, wl-paste and the
+    Wayland owner tool for the clipboard; wev as another program; grim for
+    pictures. Keys cannot be sent to another program here."""
+
+    TEXT = "text/plain;charset=utf-8"
+
+    def __init__(self, owner_tool, pointer_tool):
+        super().__init__(owner_tool)
+        self.pointer_tool, self.base = pointer_tool, tempfile.mkdtemp(prefix="tuckshelf-sway-")
+
+    def start(self, width, height):
+        self.size, server, client = (width, height), self.base + "/server", self.base + "/client"
+        os.chmod(self.base, 0o755)
+        os.mkdir(server, 0o700), os.mkdir(client, 0o700)
+        self.as_server = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] * (os.getuid() == 0)
+        if self.as_server:
+            os.chown(server, 65534, 65534)
+        with contextlib.suppress(FileExistsError):  # where Xwayland's sockets go; nobody cannot make it
+            os.mkdir("/tmp/.X11-unix")
+        os.chmod("/tmp/.X11-unix", 0o1777)
+        # grim draws the compositor's cursor into its pictures: a see-through one.
+        cursor = struct.pack("<4s6I9I", b"Xcur", 16, 0x10000, 1, 0xFFFD0002, 24, 28,
+                             36, 0xFFFD0002, 24, 1, 1, 1, 0, 0, 0) + bytes(4)
+        os.makedirs(self.base + "/icons/unseen/cursors")
+        for name in ("left_ptr", "default"):
+            pathlib.Path(self.base + "/icons/unseen/cursors", name).write_bytes(cursor)
+        cursors = dict(XCURSOR_PATH=self.base + "/icons", XCURSOR_THEME="unseen")
+        pathlib.Path(self.base + "/config").write_text(
+            f"output HEADLESS-1 mode {width}x{height}\noutput * bg #bebebe solid_color\n"
+            "seat seat0 xcursor_theme unseen 24\ndefault_border none\nxwayland enable\n")
+        os.chmod(self.base + "/config", 0o644)
+        with open(self.base + "/sway.log", "wb") as log:  # -d: it logs the layer surfaces made and gone
+            self.sway_process = self.spawn(
+                [*self.as_server, "sway", "-d", "-c", self.base + "/config"], stdout=log, stderr=log,
+                env=cursors | dict(PATH="/usr/bin:/bin", HOME=server, XDG_RUNTIME_DIR=server, WLR_BACKENDS="headless",
+                                   WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman"))
+        ipc = wait_until(lambda: self.sway_process.poll() is not None or os.path.exists(server + "/wayland-1")
+                         and [n for n in os.listdir(server) if n.startswith("sway-ipc.")], "sway's sockets",
+                         then=lambda: pathlib.Path(self.base + "/sway.log").read_text(errors="replace")[-3000:])
+        if self.sway_process.poll() is not None:
+            raise RuntimeError("sway did not start: " + pathlib.Path(self.base + "/sway.log").read_text()[-3000:])
+        self.env.pop("QT_QPA_PLATFORM", None)  # the program picks its backend itself
+        self.env.update(cursors, WAYLAND_DISPLAY=server + "/wayland-1", SWAYSOCK=f"{server}/{ipc[0]}",
+                        XDG_RUNTIME_DIR=client)  # Qt wants a runtime folder of the user's own
+        pointer = self.spawn([self.pointer_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
+        if line_from(pointer, "the virtual pointer") != b"ready\n":
+            raise RuntimeError("the virtual pointer tool did not start")
+
+    def xwayland(self):
+        """Programs started after this run on sway's Xwayland, as X11
+        programs do on a Wayland desktop."""
+        ours = lambda lock: pathlib.Path("/tmp", lock).read_text().strip("\0 \n") == str(self.sway_process.pid)
+        locks = lambda: [n for n in os.listdir("/tmp") if re.fullmatch(r"\.X\d+-lock", n) and ours(n)]
+        display = wait_until(locks, "Xwayland's display")[0][2:-5]  # the lock file sway took for it
+        self.env.update(DISPLAY=":" + display, QT_QPA_PLATFORM="xcb")
+        # The first X client starts Xwayland, which lets in only sway's user.
+        grant = subprocess.run([*self.as_server, "xhost", "+si:localuser:" + pwd.getpwuid(os.getuid()).pw_name],
+                               env=dict(PATH="/usr/bin:/bin", DISPLAY=self.env["DISPLAY"]), capture_output=True,
+                               timeout=60)
+        if grant.returncode:
+            raise RuntimeError(f"xhost on {self.env['DISPLAY']}: {grant.stderr.decode()}")
+
+    def sway(self, *command):
+        result = self.run("swaymsg", "--", *command)
+        if result.returncode:
+            raise AssertionError(f"swaymsg {' '.join(command)}: {result.stdout.decode()}{result.stderr.decode()}")
+
+    def stop(self):
+        super().stop()
+        with contextlib.suppress(OSError):  # less the chatter of every swaymsg
+            lines = [line for line in open(self.base + "/sway.log", errors="replace") if "[sway/ipc" not in line]
+            self.log = "sway's log ends:\n" + "".join(lines[-40:])
+        shutil.rmtree(self.base, ignore_errors=True)
+
+    def outputs(self, *rects):
+        """Outputs at (x, y, width, height); none leaves one as large as the
+        screen. sway 1.7 cannot disable a headless output, so none go away."""
+        rects = rects or [(0, 0, *self.size)]
+        count = lambda: len(json.loads(self.run("swaymsg", "-r", "-t", "get_outputs").stdout))
+        if count() > len(rects):
+            raise AssertionError("sway 1.7 cannot take a headless output away: the row is for X11 only")
+        while count() < len(rects):
+            self.sway("create_output")
+        for i, (x, y, w, h) in enumerate(rects):
+            self.sway(f"output HEADLESS-{i + 1} pos {x} {y} mode {w}x{h}")
+
+    def copy_command(self, target):
+        return ["wl-copy", "--foreground", "--type", target or self.TEXT]
+
+    def clipboard(self, target=None):
+        which = ["--list-types"] if target == "TARGETS" else ["--no-newline", "--type", target or self.TEXT]
+        return self.run("wl-paste", *which).stdout
+
+    def move(self, x, y): self.sway(f"seat seat0 cursor set {x} {y}")
+    def push(self, dx, dy): self.sway(f"seat seat0 cursor move {dx} {dy}")
+
+    def click(self):
+        self.sway("seat seat0 cursor press button1")
+        self.sway("seat seat0 cursor release button1")
+
+    def key(self, *keys):
+        raise AssertionError("no keys for other programs on Wayland: the row is for X11 only")
+
+    def shown(self):
+        """A layer surface of the program's stands, on Wayland; a visible
+        window of the program's, on Xwayland."""
+        if "DISPLAY" in self.env:
+            return X11.shown(self)
+        log = pathlib.Path(self.base + "/sway.log").read_text(errors="replace")
+        return log.count("new layer surface: namespace tuckshelf ") > log.count("Layer surface destroyed (tuckshelf)")
+
+    def probe(self, x, y, w, h):
+        """wev, tiled over the whole display, which holds (x, y, w, h)."""
+        presses = self.counted(["stdbuf", "-oL", "wev", "-f", "wl_pointer:button"], "(pressed)")
+        wait_until(lambda: re.search(rb'"app_id": *"wev"', self.run("swaymsg", "-t", "get_tree").stdout),
+                   "the probe window")
+        return presses
+
+    def screenshot(self):
+        ppm = self.run("grim", "-t", "ppm", "-").stdout
+        if not (head := re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)):
+            raise AssertionError("grim took no picture")
+        return SimpleNamespace(w=int(head[1]), h=int(head[2]), rgb=ppm[head.end():], path=None)
+
+
+def new_driver():
+    """A driver of the kind the command line names."""
+    return Wayland(ARGS.wl_owner, ARGS.pointer) if ARGS.driver == "wayland" else X11(ARGS.owner)
 
 
 class Case(unittest.TestCase):
@@ -153,20 +303,31 @@ class Case(unittest.TestCase):
     Its steps return the case, so that a scenario reads as one sequence; the
     driver's own actions are steps too (t.move(x, y).click())."""
 
-    size, monitors = (1920, 1080), ()
+    size, monitors, program_log = (1920, 1080), (), ""
 
     def setUp(self):
         self.tmp = self.enterContext(tempfile.TemporaryDirectory(prefix="tuckshelf-e2e-"))
         self.shots = os.path.join(os.getcwd(), "shots", type(self).__name__)
         shutil.rmtree(self.shots, ignore_errors=True)
-        self.d, self.program = X11(ARGS.owner), None
+        self.d, self.program = new_driver(), None
         self.addCleanup(self.d.stop)
+        self.addCleanup(self.keep_program_log)
         if ARGS.leaks:
             self.addCleanup(self.end_without_leaks)
         self.d.env.update(HOME=self.tmp, XDG_CONFIG_HOME=self.tmp + "/config")
         self.store, self.log = self.tmp + "/config/tuckshelf/defaults.json", self.tmp + "/program.log"
         self.d.start(*self.size)
         self.d.outputs(*self.monitors)
+
+    def run(self, result=None):
+        failed = len(result.failures + result.errors)
+        super().run(result)
+        if len(result.failures + result.errors) > failed:  # the logs, after the driver stopped
+            print(f"{self.d.log}\nthe program's log ends:\n{self.program_log}", file=sys.stderr)
+
+    def keep_program_log(self):
+        with contextlib.suppress(OSError):
+            self.program_log = "".join(open(self.log, errors="replace").readlines()[-40:])
 
     def __getattr__(self, name):
         if name.startswith("_") or name == "d":
@@ -280,16 +441,20 @@ class Case(unittest.TestCase):
 def main(table):
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--list", action="store_true", help="print the scenarios' names")
-    parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check")
+    parser.add_argument("--list", action="store_true", help="print the names of the driver's scenarios")
+    parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check (X11)")
+    parser.add_argument("--driver", choices=("x11", "wayland"), default="x11")
     parser.add_argument("--binary", help="the program")
-    parser.add_argument("--owner", help="the clipboard owner tool")
+    parser.add_argument("--owner", help="the X11 clipboard owner tool")
+    parser.add_argument("--wl-owner", help="the Wayland clipboard owner tool")
+    parser.add_argument("--pointer", help="the virtual pointer tool")
     parser.add_argument("names", nargs="*")
     ARGS = parser.parse_args()
+    rows = [row for row in table if ARGS.driver in row[5] and not (ARGS.leaks and ARGS.driver != "x11")]
     if ARGS.list:
-        return print(";".join(name for name, *_ in table))  # a CMake list
+        return print(";".join(name for name, *_ in rows))  # a CMake list
     suite = unittest.TestSuite(type(name, (Case,), dict(size=size, monitors=monitors, test=body))("test")
-                               for name, body, size, monitors, leaks in table
+                               for name, body, size, monitors, leaks, drivers in rows
                                if name in ARGS.names or (ARGS.leaks and leaks))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() and suite.countTestCases() else 1)
