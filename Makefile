@@ -38,7 +38,7 @@ test: build build-asan
 # `make bench` prints the in-process figures, then runs the real program
 # beside CopyQ, each on private Xvfb servers with fresh homes, and ends with
 # a table of both, each figure beside its target (bench/run_bench.py; about
-# six minutes).
+# eight minutes; the Wayland figures on headless sway among them).
 bench: build
 	@scripts/install-bench-deps.sh
 	@echo "== bench_history"; $(BUILD)/bench/bench_history

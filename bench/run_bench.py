@@ -6,7 +6,8 @@ each program; the program runs from a copy of its binary, since a new copy
 of Tuckshelf ends every other running copy of the same path. The in-process
 benchmarks (bench_*) are run for the figures no outside observer can take.
 How the pointer figures are taken is in bench_pointer.py, and printed
-before them.
+before them; the same figures of the native Wayland backend, on headless
+sway, and its memory beside the X11 backend's, in bench_wayland.py.
 """
 
 import argparse
@@ -25,8 +26,9 @@ sys.path.insert(0, HERE)
 from bench_session import Session  # noqa: E402
 from bench_figures import Figure, memory, open_list_real, say, startup  # noqa: E402
 from bench_pointer import pointer_figures  # noqa: E402
+from bench_wayland import wayland_figures  # noqa: E402
 
-FIGURES = ("pointer", "memory", "open", "stall", "startup")
+FIGURES = ("pointer", "wayland", "memory", "open", "stall", "startup")
 IMAGE_COUNT = 5
 
 
@@ -175,6 +177,8 @@ def main():
         steps = {
             "pointer": lambda: pointer_figures(binary, pointer_mover(build), args.idle_seconds,
                                                args.motion_seconds, args.entries),
+            "wayland": lambda: wayland_figures(binary, build, args.idle_seconds, args.motion_seconds,
+                                               args.entries),
             "memory": lambda: memory(binary, images),
             "open": lambda: run_open_list(bench_dir) + open_list_real(binary),
             "stall": lambda: run_capture_stall(bench_dir, images),

@@ -1,0 +1,307 @@
+"""The Wayland figures: the program on headless sway (tests/e2e/harness.py's
+Wayland driver, 1920 x 1080, sway as nobody), where it picks its native
+backend itself, with a fresh home and runtime folder. Its history is five
+texts copied with wl-copy. CPU is taken as for X11 (schedstat of all its
+threads, bench_pointer.py); CopyQ is not run under sway: n/a.
+
+- idle: the pointer still at AWAY (a quarter across, three quarters down).
+- pointer moving away from the top centre: the virtual pointer tool's rate
+  mode sends relative motion at 1000 Hz, to and fro between AWAY and
+  (+14, +14) px, over the bare desktop.
+- memory: VmRSS with the five texts stored, beside the X11 backend's with
+  the same five texts, taken the same way on an Xvfb in the same run.
+- open latency: the same program, restarted on the same history with
+  WAYLAND_DEBUG=1, logs each protocol message it sends or dispatches with a
+  microsecond stamp of its own (CLOCK_REALTIME, 32 bits) to a file. Per
+  entry the bench warps the pointer into the top row at the centre over
+  sway's IPC socket, stamping the time, and reads from the log: the
+  wl_pointer.enter on the band surface, then the first wl_surface.commit
+  carrying a buffer on another of the program's layer surfaces whose
+  damage reaches below that surface's resting height (its first set_size):
+  the first frame of the opening panel. The figure is enter -> that commit:
+  the program's own work, from its GUI thread dispatching the enter to
+  handing the frame to the compositor. It leaves out the hop from Qt's
+  reader thread to the GUI thread before the dispatch, the compositor
+  putting the frame on screen, and the cost of the logging itself (tens of
+  lines a frame, in the figure). The warp -> commit time, which adds sway's
+  IPC command handling and the socket, is printed as a bound. Nothing polls
+  the compositor; the log is the program's own. Between entries the pointer
+  goes back to AWAY and the bench waits until the panel has sent no frame
+  for 0.3 s. The CPU runs go without WAYLAND_DEBUG.
+"""
+
+import json
+import math
+import os
+import re
+import socket
+import statistics
+import struct
+import subprocess
+import time
+
+from harness import Wayland
+from bench_session import Session, wait_until
+from bench_figures import Figure, say
+from bench_peers import Tuckshelf
+from bench_pointer import RATE, TEXTS, away, cpu_over
+from bench_procs import rss_kib
+
+FIVE_TEXTS = (*TEXTS, "ssh deploy@build-3.example.net", "Tuesday: dentist 8:15, bring the forms")
+SWING = 14          # px on each axis, of the pointer's to and fro
+QUIET_S = 0.3       # no panel frame for this long: the panel has settled
+ENTRY_TIMEOUT_S = 5.0
+WRAP_US = 1 << 32   # the log's stamps are microseconds in 32 bits
+
+
+class SwaySession(Wayland):
+    """Headless sway with the virtual pointer holding the seat's pointer;
+    the pointer warped over sway's IPC socket, without a swaymsg process."""
+
+    def __init__(self, build, width=1920, height=1080):
+        super().__init__(None, e2e_tool(build, "virtual_pointer"))
+        self.tmp, self.width, self.height = self.base, width, height
+        self.ipc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.ipc.settimeout(10)
+        try:
+            self.start(width, height)
+            self.ipc.connect(self.env["SWAYSOCK"])
+        except BaseException:
+            self.close()
+            raise
+
+    def warp(self, x, y):
+        """Moves the pointer; the moment the command went out, in the log's
+        microseconds."""
+        payload = f"seat seat0 cursor set {x} {y}".encode()
+        sent = time.time_ns() // 1000 % WRAP_US
+        self.ipc.sendall(b"i3-ipc" + struct.pack("=II", len(payload), 0) + payload)
+        length, _ = struct.unpack("=II", self._read(14)[6:])
+        if not all(r.get("success") for r in json.loads(self._read(length))):
+            raise RuntimeError(f"sway refused to move the pointer to ({x}, {y})")
+        return sent
+
+    def _read(self, size):
+        data = b""
+        while len(data) < size:
+            chunk = self.ipc.recv(size - len(data))
+            if not chunk:
+                raise RuntimeError("sway closed its IPC socket")
+            data += chunk
+        return data
+
+    def copy_text(self, text):
+        return self.copy(text.encode())
+
+    def swing(self, seconds):
+        """The virtual pointer tool's rate mode where the pointer is; its report."""
+        argv = [self.pointer_tool, "--rate", RATE, "--seconds", seconds, "--dx", SWING, "--dy", SWING]
+        return subprocess.run([str(a) for a in argv], env=self.env, capture_output=True,
+                              timeout=seconds + 30).stdout.decode()
+
+    def close(self):
+        self.ipc.close()
+        self.stop()
+
+
+class WaylandTuckshelf(Tuckshelf):
+    """The program on a SwaySession, where it has no X window to look for."""
+
+    def wait_ready(self, timeout=15):
+        """Until sway has the program's layer surfaces."""
+        wait_until(self.session.shown, timeout, 0.05, "the program's layer surfaces")
+
+    def restart(self, **env):
+        """Stopped, and started again on the same home with `env` added."""
+        self.stop()
+        wait_until(lambda: not self.session.shown(), 10, 0.05, "the program's layer surfaces to go")
+        self.env.update(env)
+        self.start()
+        self.wait_ready()
+
+
+def e2e_tool(build, name):
+    path = os.path.join(build, "tests", "e2e", name)
+    if not os.path.exists(path):
+        subprocess.run(["cmake", "--build", build, "--target", name], check=True)
+    return path
+
+
+def copy_five(session, program):
+    for i, text in enumerate(FIVE_TEXTS):
+        session.copy_text(text)
+        wait_until(lambda: (program.stored() or [None])[0] == text, 10, 0.01, f"{program.name} to store text {i}")
+    time.sleep(1.0)  # lets it settle after the last capture, as the X11 memory figures do
+    return rss_kib(program.main_pid()) / 1024
+
+
+class ProtocolLog:
+    """The program's WAYLAND_DEBUG log, read as it grows, as (stamp, kind,
+    surface, grown) events: "enter" and "leave" of the pointer, and "frame"
+    for a commit carrying a buffer on a layer surface, grown when its damage
+    reaches below the surface's resting height."""
+
+    LINE = re.compile(r"\[\s*(\d+)\.(\d{3})\]\s+(?:->\s+)?(\w+)@(\d+)\.(\w+)\((.*)\)$")
+
+    def __init__(self, path):
+        self.file, self.partial = open(path, errors="replace"), ""
+        self.layers, self.rest, self.pending = {}, {}, {}
+
+    def events(self):
+        lines = (self.partial + self.file.read()).split("\n")
+        self.partial, found = lines.pop(), []
+        for line in lines:
+            if m := self.LINE.match(line):
+                stamp, interface, oid, message, args = int(m[1]) * 1000 + int(m[2]), m[3], int(m[4]), m[5], m[6]
+                if event := self._take(interface, oid, message, args):
+                    found.append((stamp, *event))
+        return found
+
+    def _take(self, interface, oid, message, args):
+        numbers = [int(n) for n in re.findall(r"-?\d+", args)]
+        if interface == "wl_pointer" and message in ("enter", "leave"):
+            return message, int(re.search(r"wl_surface@(\d+)", args)[1]), False
+        if message == "get_layer_surface":
+            layer, surface = re.search(r"zwlr_layer_surface_v1@(\d+), wl_surface@(\d+)", args).groups()
+            self.layers[int(layer)] = int(surface)
+            self.rest.pop(int(surface), None)
+        elif interface == "zwlr_layer_surface_v1" and message == "set_size" and oid in self.layers:
+            self.rest.setdefault(self.layers[oid], numbers[1])
+        elif interface == "wl_surface" and message == "attach" and not args.startswith("nil"):
+            self.pending.setdefault(oid, [0])[0] = 1
+        elif interface == "wl_surface" and message in ("damage", "damage_buffer"):
+            pending = self.pending.setdefault(oid, [0])
+            pending.append(numbers[1] + numbers[3])
+        elif interface == "wl_surface" and message == "commit":
+            attached, *bottoms = self.pending.pop(oid, [0])
+            if attached and oid in self.rest:
+                return "frame", oid, max(bottoms, default=0) > self.rest[oid]
+        return None
+
+    def close(self):
+        self.file.close()
+
+
+def since(later, earlier):
+    return (later - earlier) % WRAP_US / 1000
+
+
+def p95(values):
+    values = sorted(values)
+    return values[math.ceil(0.95 * len(values)) - 1]
+
+
+def settle(log):
+    """Until the program has logged no pointer event or panel frame for QUIET_S."""
+    last = time.monotonic()
+    deadline = last + ENTRY_TIMEOUT_S
+    while time.monotonic() - last < QUIET_S:
+        if log.events():
+            last = time.monotonic()
+        if time.monotonic() > deadline:
+            raise RuntimeError("the panel never settled after the pointer left")
+        time.sleep(0.01)
+
+
+def next_opening(log):
+    """The stamps of the next pointer enter and of the first grown frame on
+    another layer surface than the one entered."""
+    band = entered = None
+    deadline = time.monotonic() + ENTRY_TIMEOUT_S
+    while time.monotonic() < deadline:
+        for stamp, kind, surface, grown in log.events():
+            if kind == "enter" and band is None:
+                band, entered = surface, stamp
+            elif grown and band is not None and surface != band:
+                return entered, stamp
+        time.sleep(0.01)
+    raise RuntimeError("the panel did not open after the pointer entered the band")
+
+
+def open_latencies(session, log, entries):
+    """(warp -> enter, enter -> grown frame, warp -> grown frame) in ms, per entry."""
+    runs = []
+    for _ in range(entries):
+        session.warp(*away(session))
+        settle(log)
+        warped = session.warp(session.width // 2, 0)
+        entered, drawn = next_opening(log)
+        runs.append((since(entered, warped), since(drawn, entered), since(drawn, warped)))
+    session.warp(*away(session))
+    return runs
+
+
+def x11_memory(binary):
+    session = Session()
+    try:
+        program = Tuckshelf(session, binary)
+        program.start()
+        program.wait_ready()
+        mib = copy_five(session, program)
+        program.stop()
+        return mib
+    finally:
+        session.close()
+
+
+def wayland_figures(binary, build, idle_seconds=60.0, motion_seconds=20.0, entries=50):
+    say(__doc__.strip())
+    session = SwaySession(build)
+    try:
+        program = WaylandTuckshelf(session, binary)
+        program.start()
+        program.wait_ready()
+        wayland_mib = copy_five(session, program)
+        say(f"resident memory with five texts, Wayland: {wayland_mib:.1f} MiB")
+
+        session.warp(*away(session))
+        time.sleep(3)  # past the launch's and the copies' own work
+        shares, sleeps, wall = cpu_over((program,), idle_seconds)
+        stat, idle = shares[program]
+        idle_sleeps = sleeps[program] / wall
+        say(f"CPU idle over {wall:.0f} s, Wayland: {idle:.4f} % of a core (schedstat), {stat:.4f} % "
+            f"(utime+stime), {idle_sleeps:.1f} sleeps/s")
+
+        out = []
+        shares, sleeps, wall = cpu_over((program,), action=lambda: out.append(session.swing(motion_seconds)))
+        stat, moving = shares[program]
+        rate, gap = (re.search(rf"{key} ([\d.]+)", out[0]) for key in ("rate", "longest_gap_ms"))
+        if not rate:
+            raise RuntimeError(f"the virtual pointer tool gave no rate: {out[0]!r}")
+        say(f"  pointer mover: {float(rate[1]):.0f} moves/s for {motion_seconds:.0f} s at {away(session)}, "
+            f"to and fro by ({SWING}, {SWING}) px; longest gap {gap[1]} ms")
+        say(f"CPU, pointer moving away from the top centre, Wayland: {moving:.4f} % of a core (schedstat), "
+            f"{stat:.3f} % (utime+stime), {sleeps[program] / wall:.0f} sleeps/s")
+
+        program.restart(WAYLAND_DEBUG="1")
+        log = ProtocolLog(os.path.join(program.env["HOME"], "program.log"))
+        try:
+            runs = open_latencies(session, log, entries)
+        finally:
+            log.close()
+        program.stop()
+    finally:
+        session.close()
+    for i, label in enumerate(("warp -> enter", "enter -> first grown frame", "warp -> first grown frame")):
+        values = [run[i] for run in runs]
+        say(f"open latency, {label}, Wayland: median {statistics.median(values):.2f} ms, p95 {p95(values):.2f} ms, "
+            f"max {max(values):.2f} ms ({len(values)} entries)")
+
+    x11_mib = x11_memory(binary)
+    say(f"resident memory with five texts, X11: {x11_mib:.1f} MiB; Wayland - X11: {wayland_mib - x11_mib:+.1f} MiB")
+    return [
+        Figure(f"Wayland: CPU idle, pointer still, {idle_seconds:.0f} s", "% core", idle, "n/a", 0.03,
+               f"schedstat, headless sway; {idle / 100 * 0.4 * 1e6:.0f} us a 0.4 s clipboard-check tick, "
+               f"{idle_sleeps * 0.4:.1f} sleeps a tick"),
+        Figure(f"Wayland: CPU, pointer {RATE}/s away from top centre, {motion_seconds:.0f} s", "% core", moving,
+               "n/a", 0.3, f"schedstat; virtual-pointer relative motion to and fro by ({SWING}, {SWING}) px at "
+               f"{away(session)}, over the bare desktop"),
+        Figure(f"Wayland: open latency p95, enter -> first grown frame, {entries} entries", "ms",
+               p95(run[1] for run in runs), "n/a", 20.0,
+               f"WAYLAND_DEBUG stamps: wl_pointer.enter on the band to the panel's first commit with a buffer "
+               f"damaged below its resting height; warp -> that commit p95 {p95(run[2] for run in runs):.2f} ms"),
+        Figure("Wayland: memory with 5 texts", "MiB", wayland_mib, "n/a", note=f"X11 backend, same texts: "
+               f"{x11_mib:.1f} MiB"),
+        Figure("Wayland: memory with 5 texts, minus X11's", "MiB", wayland_mib - x11_mib, "n/a", 5.0,
+               f"Wayland {wayland_mib:.1f} MiB - X11 {x11_mib:.1f} MiB"),
+    ]
