@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 
 #include "platform/qt/qt_clipboard_image.h"
@@ -43,22 +41,15 @@ WaylandClipboard::~WaylandClipboard() {
 }
 
 bool WaylandClipboard::waitForInitialContents(int ms) {
-  if (initialContentsPending()) {
-    QEventLoop loop;
-    initialWait_ = &loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    initialWait_ = nullptr;
-  }
-  if (fetchingInitialContents_) initialWaitGaveUp_ = true;
+  state_.waitAtLaunch(ms, [this] { return initialContentsPending(); });
   return !initialContentsPending();
 }
 
-std::int64_t WaylandClipboard::generation() { return generation_; }
+std::int64_t WaylandClipboard::generation() { return state_.generation(); }
 
-std::optional<QString> WaylandClipboard::text() { return contents_.text; }
+std::optional<QString> WaylandClipboard::text() { return state_.contents().text; }
 
-std::shared_ptr<const ClipImage> WaylandClipboard::image() { return contents_.image; }
+std::shared_ptr<const ClipImage> WaylandClipboard::image() { return state_.contents().image; }
 
 void WaylandClipboard::setPasteHandler(std::function<void()> handler) { pasted_ = std::move(handler); }
 void WaylandClipboard::setOwnerGoneHandler(std::function<void()> handler) { ownerGone_ = std::move(handler); }
@@ -173,7 +164,7 @@ void WaylandClipboard::takeChange(std::unique_ptr<WaylandOffer> offer) {
   if (offer && !ownMarker_.isEmpty() && offer->offers(ownMarker_)) return;  // ours, as we made it
   if (!offer) {
     if (!initial) return selectionEmptied();
-    if (initialWait_) initialWait_->quit();  // empty from the start
+    state_.wake();  // empty from the start
     return;
   }
   fetch_.reset();  // the latest change wins
@@ -195,13 +186,13 @@ void WaylandClipboard::selectionEmptied() {
 
 bool WaylandClipboard::offerToKeep() {
   if (!ownerGone_) return false;
-  const std::int64_t before = generation_;
+  const std::int64_t before = state_.generation();
   ownerGone_();
-  return generation_ != before;
+  return state_.generation() != before;
 }
 
 void WaylandClipboard::startFetch(bool initial) {
-  fetchingInitialContents_ = initial;
+  state_.readBegins(initial);
   fetch_ = std::make_unique<WaylandSelectionFetch>(
       connection_, selection_->get(), selection_->mimeTypes(), limits_,
       [this](WaylandSelectionContents contents) { onFetchSettled(std::move(contents)); });
@@ -211,22 +202,13 @@ void WaylandClipboard::onFetchSettled(WaylandSelectionContents contents) {
   retired_.push_back(std::move(fetch_));
   QMetaObject::invokeMethod(
       &lifetime_, [this] { retired_.clear(); }, Qt::QueuedConnection);
-  // What was there at construction keeps the starting generation, unless
-  // the launch already gave up waiting for it.
-  const bool sameGeneration = fetchingInitialContents_ && !initialWaitGaveUp_;
-  contents_ = std::move(contents);
-  if (!sameGeneration) ++generation_;
-  fetchingInitialContents_ = false;
-  if (initialWait_) initialWait_->quit();
+  state_.readEnded(std::move(contents));
 }
 
 void WaylandClipboard::settleNow(WaylandSelectionContents contents) {
   fetch_.reset();
   awaitingInitialSelection_ = false;
-  fetchingInitialContents_ = false;
-  contents_ = std::move(contents);
-  ++generation_;
-  if (initialWait_) initialWait_->quit();
+  state_.replace(std::move(contents));
 }
 
 }  // namespace tuckshelf

@@ -14,7 +14,6 @@
 #include "platform/wayland/wayland_selection_fetch.h"
 #include "platform/wayland/wayland_selection_source.h"
 
-class QEventLoop;
 struct wl_proxy;
 
 namespace tuckshelf {
@@ -66,7 +65,7 @@ class WaylandClipboard final : public Clipboard {
   void onCaughtUpWithOurWrite();
   // Lets the owner-gone handler write back what the owner held; true when it did.
   bool offerToKeep();
-  bool initialContentsPending() const { return awaitingInitialSelection_ || fetchingInitialContents_; }
+  bool initialContentsPending() const { return awaitingInitialSelection_ || state_.readingAtLaunch(); }
   void startFetch(bool initial);
   void onFetchSettled(WaylandSelectionContents contents);
   // A new generation known without reading; drops any read under way.
@@ -95,12 +94,8 @@ class WaylandClipboard final : public Clipboard {
   std::unique_ptr<WaylandSelectionFetch> fetch_;  // the change being read
   // Settled fetches, deleted from the event loop: one may be on the stack.
   std::vector<std::unique_ptr<WaylandSelectionFetch>> retired_;
-  std::int64_t generation_ = 0;
-  WaylandSelectionContents contents_;
+  ClipboardState state_;
   bool awaitingInitialSelection_ = false;
-  bool fetchingInitialContents_ = false;
-  bool initialWaitGaveUp_ = false;
-  QEventLoop* initialWait_ = nullptr;
   std::function<void()> ownerGone_;
   std::function<void()> pasted_;
 };

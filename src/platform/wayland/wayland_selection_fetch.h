@@ -13,6 +13,7 @@
 
 #include "history/clip_image.h"
 #include "platform/clipboard_limits.h"
+#include "platform/qt/qt_clipboard_state.h"
 #include "platform/wayland/wayland_connection.h"
 
 struct wl_proxy;
@@ -23,11 +24,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcWaylandClipboard)
 
 class WaylandPipeReader;
 
-// What one generation of the clipboard held, as far as this program reads it.
-struct WaylandSelectionContents {
-  std::optional<QString> text;
-  std::shared_ptr<const ClipImage> image;
-};
+using WaylandSelectionContents = ClipboardContents;
 
 // Reads the contents of one clipboard change from its offer: the password
 // manager's hint if offered, then the best text and, when there is no

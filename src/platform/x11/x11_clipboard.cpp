@@ -54,22 +54,15 @@ X11Clipboard::~X11Clipboard() {
 }
 
 bool X11Clipboard::waitForInitialContents(int ms) {
-  if (fetch_) {
-    QEventLoop loop;
-    initialWait_ = &loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    initialWait_ = nullptr;
-  }
-  if (fetchingInitialContents_) initialWaitGaveUp_ = true;
+  state_.waitAtLaunch(ms, [this] { return fetch_ != nullptr; });
   return !fetch_;
 }
 
-std::int64_t X11Clipboard::generation() { return generation_; }
+std::int64_t X11Clipboard::generation() { return state_.generation(); }
 
-std::optional<QString> X11Clipboard::text() { return contents_.text; }
+std::optional<QString> X11Clipboard::text() { return state_.contents().text; }
 
-std::shared_ptr<const ClipImage> X11Clipboard::image() { return contents_.image; }
+std::shared_ptr<const ClipImage> X11Clipboard::image() { return state_.contents().image; }
 
 void X11Clipboard::clear() { publish({}, {}); }
 
@@ -177,9 +170,9 @@ void X11Clipboard::handleOwnerChange(const xcb_xfixes_selection_notify_event_t& 
 bool X11Clipboard::offerToKeep() {
   // While a change is still being read, what is known is an older clip.
   if (!ownerGone_ || fetch_) return false;
-  const std::int64_t before = generation_;
+  const std::int64_t before = state_.generation();
   ownerGone_();
-  return generation_ != before && owner_->owns();
+  return state_.generation() != before && owner_->owns();
 }
 
 void X11Clipboard::setPasteHandler(std::function<void()> handler) { pasted_ = std::move(handler); }
@@ -250,7 +243,7 @@ void X11Clipboard::startFetch(xcb_timestamp_t time, Initial initial) {
   fetch_.reset();  // the latest change wins
   // Whoever asked to keep the replaced change no longer owns the clipboard.
   for (const auto& request : std::exchange(pendingSaves_, {})) owner_->notify(request, XCB_ATOM_NONE);
-  fetchingInitialContents_ = initial == Initial::Yes;
+  state_.readBegins(initial == Initial::Yes);
   fetch_ = std::make_unique<X11SelectionFetch>(
       *connection_, atoms_, limits_, time,
       [this](X11SelectionContents contents) { onFetchSettled(std::move(contents)); });
@@ -260,21 +253,13 @@ void X11Clipboard::onFetchSettled(X11SelectionContents contents) {
   retired_.push_back(std::move(fetch_));
   QMetaObject::invokeMethod(
       &lifetime_, [this] { retired_.clear(); }, Qt::QueuedConnection);
-  // What was there at construction keeps the starting generation, unless
-  // the launch already gave up waiting for it.
-  const bool sameGeneration = fetchingInitialContents_ && !initialWaitGaveUp_;
-  contents_ = std::move(contents);
-  if (!sameGeneration) ++generation_;
-  fetchingInitialContents_ = false;
-  if (initialWait_) initialWait_->quit();
+  state_.readEnded(std::move(contents));
   for (const auto& request : std::exchange(pendingSaves_, {})) answerSave(request);
 }
 
 void X11Clipboard::settleNow(X11SelectionContents contents) {
   fetch_.reset();
-  fetchingInitialContents_ = false;
-  contents_ = std::move(contents);
-  ++generation_;
+  state_.replace(std::move(contents));
 }
 
 }  // namespace tuckshelf

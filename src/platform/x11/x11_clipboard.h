@@ -17,7 +17,6 @@
 #include "platform/x11/x11_selection_fetch.h"
 #include "platform/x11/x11_selection_owner.h"
 
-class QEventLoop;
 
 namespace tuckshelf {
 
@@ -88,11 +87,7 @@ class X11Clipboard final : public Clipboard {
   std::unique_ptr<X11SelectionFetch> fetch_;  // the change being read
   // Settled fetches, deleted from the event loop: one may be on the stack.
   std::vector<std::unique_ptr<X11SelectionFetch>> retired_;
-  std::int64_t generation_ = 0;
-  X11SelectionContents contents_;
-  bool fetchingInitialContents_ = false;
-  bool initialWaitGaveUp_ = false;
-  QEventLoop* initialWait_ = nullptr;
+  ClipboardState state_;
   std::function<void()> ownerGone_;
   std::function<void()> pasted_;
   bool managesClipboard_ = false;

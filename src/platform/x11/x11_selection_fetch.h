@@ -14,6 +14,7 @@
 
 #include "history/clip_image.h"
 #include "platform/clipboard_limits.h"
+#include "platform/qt/qt_clipboard_state.h"
 #include "platform/x11/x11_selection_transfer.h"
 
 namespace tuckshelf {
@@ -21,11 +22,7 @@ namespace tuckshelf {
 class X11Connection;
 struct X11SelectionAtoms;
 
-// What one generation of the clipboard held, as far as this program reads it.
-struct X11SelectionContents {
-  std::optional<QString> text;
-  std::shared_ptr<const ClipImage> image;
-};
+using X11SelectionContents = ClipboardContents;
 
 using X11SelectionLimits = ClipboardLimits;
 
