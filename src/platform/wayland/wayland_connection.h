@@ -53,7 +53,6 @@ class WaylandConnection {
   // False without a compositor or after the connection failed.
   bool isValid() const;
   wl_display* display() const { return display_; }
-  const std::vector<Global>& globals() const { return globals_; }
   // The compositor's version of `interface`, 0 when it offers none.
   std::uint32_t versionOf(const char* interface) const;
   // Binds the first global of `interface` at the lower of its version and
