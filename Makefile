@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build build-asan run test bench install package clean fuzz
+.PHONY: all deps build build-asan run test test-newest bench bench-newest install package clean fuzz
 
 all: build
 
@@ -34,6 +34,14 @@ run: build
 test: build build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp ctest --output-on-failure -L 'unit|widgets|platform|leak' -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The same on Debian testing, the newest Qt and compositors, in a chroot
+# outside the checkout (scripts/lab.sh; not part of `make test` or CI).
+test-newest:
+	@scripts/lab.sh test
+
+bench-newest:
+	@scripts/lab.sh bench
 
 # `make bench` prints the in-process figures, then runs the real program
 # beside CopyQ, each on private Xvfb servers with fresh homes, and ends with

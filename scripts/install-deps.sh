@@ -10,8 +10,9 @@ libxkbcommon-dev libxkbcommon-x11-dev
 xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps
 fonts-noto-color-emoji fonts-dejavu-core
 dpkg-dev file desktop-file-utils appstream
-libwayland-dev libwayland-bin qt6-wayland qt6-wayland-dev qt6-wayland-dev-tools
-qt6-base-private-dev sway wl-clipboard grim xwayland wev"
+libwayland-dev libwayland-bin qt6-wayland
+qt6-base-private-dev sway wl-clipboard grim xwayland wev
+kwin-wayland plasma-wayland-protocols dbus"
 
 PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""
