@@ -103,6 +103,10 @@ int main(int argc, char** argv) {
     prepareWaylandPlatform();
   else
     prepareX11Platform();
+  // Qt asks the desktop portal for its services at start-up and leaves the
+  // question's watcher behind if the answer comes after exit; the program
+  // uses none of them.
+  if (qEnvironmentVariableIsEmpty("QT_NO_XDG_DESKTOP_PORTAL")) qputenv("QT_NO_XDG_DESKTOP_PORTAL", "1");
   QApplication::setApplicationName(QStringLiteral("tuckshelf"));
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);

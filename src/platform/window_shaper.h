@@ -32,6 +32,10 @@ class WindowShaper {
   // Whether the window cannot go to `geometry` and a new one must be made
   // there instead (on Wayland a panel belongs to one output).
   virtual bool needsNewWindow(const QWidget&, const QRect&) const { return false; }
+  // Lets go of what the shaper made for the window; called before the
+  // window goes (on Wayland a layer surface must go before the surface
+  // it gives its role to).
+  virtual void release(QWidget&) {}
   // Sends what is queued to the window system.
   virtual void flush() = 0;
 };

@@ -3,6 +3,8 @@
 #include <QEasingCurve>
 #include <QEnterEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QWindow>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -22,6 +24,22 @@ QEasingCurve easeInEaseOut() {
   curve.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
   return curve;
 }
+
+// The panel's own window. Where it draws on a clear background, it clears
+// what it repaints first: some backing stores (Qt 6.8's on Wayland) hand
+// back the previous frame's pixels, which would otherwise stay.
+class PanelWindow : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    if (!testAttribute(Qt::WA_TranslucentBackground)) return;
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(event->rect(), Qt::transparent);
+  }
+};
 
 }  // namespace
 
@@ -84,7 +102,7 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
 // kind of panel, shaped and named before it is first mapped.
 void OverlayPanel::attachWindow(const QRect& geometry) {
   // Flags are fixed here: changing them on a shown window hides it.
-  auto window = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+  auto window = std::make_unique<PanelWindow>(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                                        Qt::WindowDoesNotAcceptFocus |
                                                        Qt::BypassWindowManagerHint);
   window->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -120,6 +138,7 @@ void OverlayPanel::placeAt(const QRect& geometry) {
 // A new window at `geometry` takes over the content; the old one goes.
 void OverlayPanel::moveToNewWindow(const QRect& geometry) {
   const bool shown = window_->isVisible();
+  shaper_.release(*window_);
   std::unique_ptr<QWidget> old = std::move(window_);
   events_ = std::make_unique<WindowEvents>(*this);
   attachWindow(geometry);
@@ -129,6 +148,7 @@ void OverlayPanel::moveToNewWindow(const QRect& geometry) {
 OverlayPanel::~OverlayPanel() {
   // The animation belongs to the content; stop it before either goes.
   animation_->stop();
+  shaper_.release(*window_);
 }
 
 void OverlayPanel::applyBoundingShape() {

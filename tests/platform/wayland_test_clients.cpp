@@ -25,7 +25,10 @@ std::optional<QByteArray> runWlPaste(const QStringList& arguments) {
   QByteArray output;
   QObject::connect(&paste, &QProcess::readyReadStandardOutput, [&] { output += paste.readAllStandardOutput(); });
   paste.start("wl-paste", arguments);
-  const bool finished = pumpUntil([&] { return paste.state() == QProcess::NotRunning; });
+  // KWin tells a new client nothing while the clipboard is empty, and
+  // wl-paste waits for word of it: no answer within seconds is nothing.
+  const bool finished = pumpUntil([&] { return paste.state() == QProcess::NotRunning; }, std::chrono::seconds(3));
+  if (!finished) paste.kill(), paste.waitForFinished();
   output += paste.readAllStandardOutput();
   if (finished && paste.exitStatus() == QProcess::NormalExit && paste.exitCode() == 0) return output;
   return std::nullopt;

@@ -14,6 +14,7 @@
 namespace tuckshelf {
 namespace {
 
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using x11test::TestOwner;
 
@@ -30,8 +31,8 @@ struct X11ClipboardTest : testing::Test {
 TEST_F(X11ClipboardTest, ReadsTheBestTargetOnceAndTheTextOnlyWhenMarkedPublic) {
   struct Case { std::vector<TestOwner::Target> targets; std::optional<QString> text; const char* read; };
   for (const Case& c : std::vector<Case>{
-           {{{"STRING", "latin"}, {"UTF8_STRING", "\xE2\x9C\x93"}, {"TEXT", "t"}}, u"\u2713"_qs, "UTF8_STRING"},
-           {{{"UTF8_STRING", "ok"}, {"x-kde-passwordManagerHint", "public"}}, u"ok"_qs, "UTF8_STRING"},
+           {{{"STRING", "latin"}, {"UTF8_STRING", "\xE2\x9C\x93"}, {"TEXT", "t"}}, u"\u2713"_s, "UTF8_STRING"},
+           {{{"UTF8_STRING", "ok"}, {"x-kde-passwordManagerHint", "public"}}, u"ok"_s, "UTF8_STRING"},
            {{{"UTF8_STRING", "hunter2"}, {"x-kde-passwordManagerHint", "public\n"}}, std::nullopt, ""},
            {{{"UTF8_STRING", "hunter2"}, {"x-kde-passwordManagerHint", "public"}}, std::nullopt, "hold hint"}}) {
     SCOPED_TRACE(c.targets.front().data.toStdString() + " " + c.read);
@@ -51,10 +52,10 @@ TEST_F(X11ClipboardTest, ReadsTheBestTargetOnceAndTheTextOnlyWhenMarkedPublic) {
 TEST_F(X11ClipboardTest, SilentOwnerSettlesAsNothingWithoutStallingTheLoop) {
   TestOwner silent({{"UTF8_STRING", "never delivered"}});
   silent.hold("TARGETS");
-  const LoopStallMeter loop;
+  const LoopTurnCounter loop;
   ASSERT_TRUE(changes([&] { silent.takeClipboard(); }));
   EXPECT_TRUE(loop.elapsedMs() >= 900 && !clip.text());  // the step's deadline, not at once
-  EXPECT_LT(loop.longestStallMs(), LoopStallMeter::kLimitMs);
+  EXPECT_TRUE(loop.keptTurning());
 }
 
 TEST_F(X11ClipboardTest, LatestChangeWinsOverOneStillBeingRead) {

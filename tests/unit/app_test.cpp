@@ -10,6 +10,7 @@
 namespace tuckshelf {
 namespace {
 
+using namespace Qt::StringLiterals;
 using fakes::Rig;
 using fakes::texts;
 using Kind = PointerEvent::Kind;
@@ -216,7 +217,7 @@ TEST(Hover, OpensTheListOrTheMessageAndRestsAgain) {
     EXPECT_EQ(rig.overlay->currentFrame, (empty ? Rect{850, 1025, 220, 55} : Rect{850, 1010, 220, 70}));
     EXPECT_EQ(rig.overlay->rowBuilds, empty ? 0 : 1);
     const LabelText& label = rig.overlay->label;
-    EXPECT_TRUE(!empty || (label.text == u"clipboard's empty \u2728"_qs && label.whiteAlpha == 0.8 &&
+    EXPECT_TRUE(!empty || (label.text == u"clipboard's empty \u2728"_s && label.whiteAlpha == 0.8 &&
                            label.obliqueness == 0.18));
     rig.panel(Kind::entered, {1060, 1075}), rig.band(Kind::left);  // down onto the panel, right of the band
     rig.timers.settle(), rig.timers.fire();

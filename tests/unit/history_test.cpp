@@ -13,6 +13,7 @@
 namespace tuckshelf {
 namespace {
 
+using namespace Qt::StringLiterals;
 using fakes::texts;
 
 // A w x h picture of grey levels, but pixel `red`.
@@ -25,8 +26,8 @@ std::shared_ptr<const ClipImage> picture(int w, int h, int red = -1) {
 TEST(History, CaptureAndKeys) {
   const QString huge(kMaxCapturedLength, u'x');
   for (const auto& [copied, kept] : std::vector<std::pair<QString, std::optional<QString>>>{
-           {u"\u3000 a\r\nb\rc\n\nd\u00A0\n"_qs, u"a b c  d"_qs}, {u"\uFEFF\u200Ba"_qs, u"\uFEFF\u200Ba"_qs},
-           {u"\u00A0\u2029\n \t\r\n"_qs, std::nullopt}, {"  " + huge + "\n", huge}, {huge + "y", std::nullopt}})
+           {u"\u3000 a\r\nb\rc\n\nd\u00A0\n"_s, u"a b c  d"_s}, {u"\uFEFF\u200Ba"_s, u"\uFEFF\u200Ba"_s},
+           {u"\u00A0\u2029\n \t\r\n"_s, std::nullopt}, {"  " + huge + "\n", huge}, {huge + "y", std::nullopt}})
     EXPECT_EQ(normalizedCapture(copied), kept) << copied.left(20).toStdString();
 
   EXPECT_EQ(ClipItem(QStringLiteral("t:x"), picture(2, 2)).key, QStringLiteral("t:t:x"));  // the text wins

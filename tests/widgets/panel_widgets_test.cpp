@@ -11,6 +11,8 @@
 #include "printers.h"
 #include "widgets/hover_view.h"
 #include "widgets/hover_view_shape.h"
+#include "widgets/overlay_panel.h"
+#include "platform/qt/qt_window_shaper.h"
 #include "widgets/row_view.h"
 #include "widgets/row_view_label.h"
 
@@ -93,6 +95,27 @@ TEST_F(HoverViewTest, ShapeIsTheDotAtRestAndTheRoundedBackdropWhenOpen) {
     EXPECT_EQ(view.visibleShape().contains(p), in) << p.x() << ", " << p.y();
   const QImage shot = view.grab().toImage();  // painted to the same pixels
   EXPECT_TRUE(shot.pixelColor(0, 0) == Qt::black && shot.pixelColor(0, 199) != Qt::black);
+}
+
+// Qt 6.8's Wayland backing store hands back the last frame's pixels where
+// a see-through window repaints: the open list, drawn there before, must
+// not stay once the panel rests.
+TEST(OverlayPanel, ASeeThroughPanelClearsWhatItRepaints) {
+  struct SeeThrough : QtWindowShaper {  // as on Wayland: its painting is its shape
+    void prepare(QWidget& window) override {
+      window.setAttribute(Qt::WA_TranslucentBackground);
+      QtWindowShaper::prepare(window);
+    }
+    void setBoundingShape(QWidget&, const QRegion&) override {}
+  } shaper;
+  OverlayPanel panel(OverlaySetup{.frame = {0, 700, 300, 200}, .offsets = {10, 14, 40}, .font = {}}, shaper);
+  panel.setBackdropBlack(true);
+  panel.raise();
+  panel.setBackdropBlack(false);
+  QImage stale(panel.window()->size(), QImage::Format_ARGB32_Premultiplied);
+  stale.fill(Qt::black);  // the open list's pixels, as the backing store hands them back
+  panel.window()->render(&stale, {}, {}, QWidget::DrawChildren);
+  EXPECT_EQ(stale.pixelColor(150, 100).alpha(), 0);
 }
 
 }  // namespace

@@ -24,11 +24,19 @@ WaylandClipboard::WaylandClipboard(WaylandConnection& connection, ClipboardLimit
   static const WaylandDataControl::DeviceListener listener = {onDataOffer, onSelection, onFinished,
                                                                onPrimarySelection};
   device_ = dataControl_->createDevice(&listener, this);
-  awaitingInitialSelection_ = true;  // the compositor reports the current one first
+  // The compositor reports the current selection as soon as the device is
+  // made. KWin says nothing while the clipboard is empty, so once a round
+  // trip has passed without a report, it was empty at launch.
+  awaitingInitialSelection_ = true;
+  initialReport_ = std::make_unique<WaylandConnection::Sync>(connection_, [this] {
+    const auto reported = std::move(initialReport_);  // its call is this one: gone at the end
+    if (std::exchange(awaitingInitialSelection_, false)) state_.wake();
+  });
   connection_.flush();
 }
 
 WaylandClipboard::~WaylandClipboard() {
+  initialReport_.reset();
   catchingUp_.reset();
   fetch_.reset();
   retired_.clear();

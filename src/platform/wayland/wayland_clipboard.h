@@ -96,6 +96,7 @@ class WaylandClipboard final : public Clipboard {
   std::vector<std::unique_ptr<WaylandSelectionFetch>> retired_;
   ClipboardState state_;
   bool awaitingInitialSelection_ = false;
+  std::unique_ptr<WaylandConnection::Sync> initialReport_;  // until the first round trip
   std::function<void()> ownerGone_;
   std::function<void()> pasted_;
 };

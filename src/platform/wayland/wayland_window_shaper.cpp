@@ -120,6 +120,15 @@ bool WaylandWindowShaper::needsNewWindow(const QWidget& window, const QRect& geo
   return panel && (!panel->layer->isOpen() || panel->layer->screen() != screenFor(geometry));
 }
 
+void WaylandWindowShaper::release(QWidget& window) {
+  const auto found = panels_.find(&window);
+  if (found == panels_.end()) return;
+  window.removeEventFilter(painted_.get());
+  if (found->second->handle) found->second->handle->removeEventFilter(painted_.get());
+  panels_.erase(found);
+  wl_display_flush(globals_.display());
+}
+
 void WaylandWindowShaper::flush() {
   for (auto& [window, panel] : panels_) {
     // While a new size waits for Qt's buffer, Qt's commit carries the rest.

@@ -29,6 +29,7 @@ class WaylandWindowShaper final : public WindowShaper {
   void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
   QRect place(QWidget& window, const QRect& geometry) override;
   bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
+  void release(QWidget& window) override;
   void flush() override;
 
  private:
