@@ -1,8 +1,9 @@
-"""The Wayland figures: the program on headless sway (tests/e2e/harness.py's
-Wayland driver, 1920 x 1080, sway as nobody), where it picks its native
-backend itself, with a fresh home and runtime folder. Its history is five
-texts copied with wl-copy. CPU is taken as for X11 (schedstat of all its
-threads, bench_pointer.py); CopyQ is not run under sway: n/a.
+"""The Wayland figures: the program on headless sway and on KWin nested on
+Xvfb (tests/e2e/harness.py's drivers, 1920 x 1080), where it picks its
+native backend itself, with a fresh home and runtime folder, one compositor
+after the other. Its history is five texts copied with wl-copy. CPU is
+taken as for X11 (schedstat of all its threads, bench_pointer.py); CopyQ
+is not run under them: n/a.
 
 - idle: the pointer still at AWAY (a quarter across, three quarters down).
 - pointer moving away from the top centre: the virtual pointer tool's rate
@@ -13,8 +14,8 @@ threads, bench_pointer.py); CopyQ is not run under sway: n/a.
 - open latency: the same program, restarted on the same history with
   WAYLAND_DEBUG=1, logs each protocol message it sends or dispatches with a
   microsecond stamp of its own (CLOCK_REALTIME, 32 bits) to a file. Per
-  entry the bench warps the pointer into the top row at the centre over
-  sway's IPC socket, stamping the time, and reads from the log: the
+  entry the bench warps the pointer into the top row at the centre (over
+  sway's IPC socket, or KWin's fake input), stamping the time, and reads from the log: the
   wl_pointer.enter on the band surface, then the first wl_surface.commit
   carrying a buffer on another of the program's layer surfaces whose
   damage reaches below that surface's resting height (its first set_size):
@@ -40,7 +41,7 @@ import struct
 import subprocess
 import time
 
-from harness import Wayland
+from harness import KWin, Sway
 from bench_session import Session, wait_until
 from bench_figures import Figure, say
 from bench_peers import Tuckshelf
@@ -54,7 +55,7 @@ ENTRY_TIMEOUT_S = 5.0
 WRAP_US = 1 << 32   # the log's stamps are microseconds in 32 bits
 
 
-class SwaySession(Wayland):
+class SwaySession(Sway):
     """Headless sway with the virtual pointer holding the seat's pointer;
     the pointer warped over sway's IPC socket, without a swaymsg process."""
 
@@ -104,6 +105,33 @@ class SwaySession(Wayland):
         self.stop()
 
 
+class KWinSession(KWin):
+    """KWin nested on Xvfb (the tests' KWin driver), the pointer moved by
+    the virtual pointer tool through KWin's fake input."""
+
+    def __init__(self, build, width=1920, height=1080):
+        super().__init__(None, e2e_tool(build, "virtual_pointer"), e2e_tool(build, "backdrop"))
+        self.tmp, self.width, self.height = self.base, width, height
+        try:
+            self.start(width, height)
+        except BaseException:
+            self.close()
+            raise
+
+    def warp(self, x, y):
+        sent = time.time_ns() // 1000 % WRAP_US
+        self.move(x, y)
+        return sent
+
+    def copy_text(self, text):
+        return self.copy(text.encode())
+
+    swing = SwaySession.swing
+
+    def close(self):
+        self.stop()
+
+
 class WaylandTuckshelf(Tuckshelf):
     """The program on a SwaySession, where it has no X window to look for."""
 
@@ -114,10 +142,10 @@ class WaylandTuckshelf(Tuckshelf):
     def restart(self, **env):
         """Stopped, and started again on the same home with `env` added."""
         self.stop()
-        wait_until(lambda: not self.session.shown(), 10, 0.05, "the program's layer surfaces to go")
+        before = self.session.surfaces()
         self.env.update(env)
         self.start()
-        self.wait_ready()
+        wait_until(lambda: self.session.shown(before), 15, 0.05, "the program's new layer surfaces")
 
 
 def e2e_tool(build, name):
@@ -246,20 +274,28 @@ def x11_memory(binary):
 
 def wayland_figures(binary, build, idle_seconds=60.0, motion_seconds=20.0, entries=50):
     say(__doc__.strip())
-    session = SwaySession(build)
+    figures = []
+    for name, make in (("sway", SwaySession), ("KWin", KWinSession)):
+        figures += compositor_figures(name, make(build), binary, idle_seconds, motion_seconds, entries)
+    return figures
+
+
+def compositor_figures(name, session, binary, idle_seconds, motion_seconds, entries):
+    """The figures of one compositor's `session`, which this closes."""
+    label = f"Wayland ({name})"
     try:
         program = WaylandTuckshelf(session, binary)
         program.start()
         program.wait_ready()
         wayland_mib = copy_five(session, program)
-        say(f"resident memory with five texts, Wayland: {wayland_mib:.1f} MiB")
+        say(f"resident memory with five texts, {label}: {wayland_mib:.1f} MiB")
 
         session.warp(*away(session))
         time.sleep(3)  # past the launch's and the copies' own work
         shares, sleeps, wall = cpu_over((program,), idle_seconds)
         stat, idle = shares[program]
         idle_sleeps = sleeps[program] / wall
-        say(f"CPU idle over {wall:.0f} s, Wayland: {idle:.4f} % of a core (schedstat), {stat:.4f} % "
+        say(f"CPU idle over {wall:.0f} s, {label}: {idle:.4f} % of a core (schedstat), {stat:.4f} % "
             f"(utime+stime), {idle_sleeps:.1f} sleeps/s")
 
         out = []
@@ -270,7 +306,7 @@ def wayland_figures(binary, build, idle_seconds=60.0, motion_seconds=20.0, entri
             raise RuntimeError(f"the virtual pointer tool gave no rate: {out[0]!r}")
         say(f"  pointer mover: {float(rate[1]):.0f} moves/s for {motion_seconds:.0f} s at {away(session)}, "
             f"to and fro by ({SWING}, {SWING}) px; longest gap {gap[1]} ms")
-        say(f"CPU, pointer moving away from the top centre, Wayland: {moving:.4f} % of a core (schedstat), "
+        say(f"CPU, pointer moving away from the top centre, {label}: {moving:.4f} % of a core (schedstat), "
             f"{stat:.3f} % (utime+stime), {sleeps[program] / wall:.0f} sleeps/s")
 
         program.restart(WAYLAND_DEBUG="1")
@@ -282,26 +318,26 @@ def wayland_figures(binary, build, idle_seconds=60.0, motion_seconds=20.0, entri
         program.stop()
     finally:
         session.close()
-    for i, label in enumerate(("warp -> enter", "enter -> first grown frame", "warp -> first grown frame")):
+    for i, step in enumerate(("warp -> enter", "enter -> first grown frame", "warp -> first grown frame")):
         values = [run[i] for run in runs]
-        say(f"open latency, {label}, Wayland: median {statistics.median(values):.2f} ms, p95 {p95(values):.2f} ms, "
+        say(f"open latency, {step}, {label}: median {statistics.median(values):.2f} ms, p95 {p95(values):.2f} ms, "
             f"max {max(values):.2f} ms ({len(values)} entries)")
 
     x11_mib = x11_memory(binary)
-    say(f"resident memory with five texts, X11: {x11_mib:.1f} MiB; Wayland - X11: {wayland_mib - x11_mib:+.1f} MiB")
+    say(f"resident memory with five texts, X11: {x11_mib:.1f} MiB; {label} - X11: {wayland_mib - x11_mib:+.1f} MiB")
     return [
-        Figure(f"Wayland: CPU idle, pointer still, {idle_seconds:.0f} s", "% core", idle, "n/a", 0.03,
-               f"schedstat, headless sway; {idle / 100 * 0.4 * 1e6:.0f} us a 0.4 s clipboard-check tick, "
+        Figure(f"{label}: CPU idle, pointer still, {idle_seconds:.0f} s", "% core", idle, "n/a", 0.03,
+               f"schedstat, headless {name}; {idle / 100 * 0.4 * 1e6:.0f} us a 0.4 s clipboard-check tick, "
                f"{idle_sleeps * 0.4:.1f} sleeps a tick"),
-        Figure(f"Wayland: CPU, pointer {RATE}/s away from top centre, {motion_seconds:.0f} s", "% core", moving,
+        Figure(f"{label}: CPU, pointer {RATE}/s away from top centre, {motion_seconds:.0f} s", "% core", moving,
                "n/a", 0.3, f"schedstat; virtual-pointer relative motion to and fro by ({SWING}, {SWING}) px at "
                f"{away(session)}, over the bare desktop"),
-        Figure(f"Wayland: open latency p95, enter -> first grown frame, {entries} entries", "ms",
+        Figure(f"{label}: open latency p95, enter -> first grown frame, {entries} entries", "ms",
                p95(run[1] for run in runs), "n/a", 20.0,
                f"WAYLAND_DEBUG stamps: wl_pointer.enter on the band to the panel's first commit with a buffer "
                f"damaged below its resting height; warp -> that commit p95 {p95(run[2] for run in runs):.2f} ms"),
-        Figure("Wayland: memory with 5 texts", "MiB", wayland_mib, "n/a", note=f"X11 backend, same texts: "
+        Figure(f"{label}: memory with 5 texts", "MiB", wayland_mib, "n/a", note=f"X11 backend, same texts: "
                f"{x11_mib:.1f} MiB"),
-        Figure("Wayland: memory with 5 texts, minus X11's", "MiB", wayland_mib - x11_mib, "n/a", 5.0,
-               f"Wayland {wayland_mib:.1f} MiB - X11 {x11_mib:.1f} MiB"),
+        Figure(f"{label}: memory with 5 texts, minus X11's", "MiB", wayland_mib - x11_mib, "n/a", 5.0,
+               f"{label} {wayland_mib:.1f} MiB - X11 {x11_mib:.1f} MiB"),
     ]

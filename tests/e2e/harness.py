@@ -116,7 +116,7 @@ class X11(Driver):
 
     TEXT = "UTF8_STRING"
 
-    def start(self, width, height):
+    def start(self, width, height, monitors=()):
         self.size = width, height
         # Xvfb picks a free display itself and names it once it takes clients.
         read_end, write_end = os.pipe()
@@ -128,6 +128,7 @@ class X11(Driver):
         if self.env["DISPLAY"] == ":":
             raise RuntimeError("Xvfb did not start")
         self.run("xsetroot", "-solid", "grey")  # the bare root is black, like the open list
+        self.outputs(*monitors)
 
     def outputs(self, *rects):
         """Monitors at (x, y, width, height), the first the primary; none
@@ -149,8 +150,13 @@ class X11(Driver):
     def click(self): self.run("xdotool", "click", 1)
     def key(self, *keys): self.run("xdotool", "key", *keys)
 
-    def shown(self):
-        return self.run("xdotool", "search", "--onlyvisible", "--classname", "tuckshelf").returncode == 0
+    def surfaces(self):
+        """The program's windows now, for shown() to tell a new copy's from them."""
+        return set(self.run("xdotool", "search", "--onlyvisible", "--classname", "tuckshelf").stdout.split())
+
+    def shown(self, before=frozenset()):
+        """A window of the program's is up that was not `before`."""
+        return bool(X11.surfaces(self) - before)
 
     def probe(self, x, y, w, h):
         """Another program's window; the function returned counts the button
@@ -166,19 +172,45 @@ class X11(Driver):
 
 
 class Wayland(Driver):
-    """Headless sway (as nobody under root: sway refuses root) with an
-    Xwayland that starts on its first X client; the virtual pointer tool as
-    its pointer, moved and clicked with swaymsg; wl-copy, wl-paste and the
-    Wayland owner tool for the clipboard; wev as another program; grim for
-    pictures. Keys cannot be sent to another program here."""
+    """What the Wayland compositors share: wl-copy, wl-paste and the Wayland
+    owner tool for the clipboard, each with a temporary folder of the
+    driver's own; wev as another program. Keys cannot be sent to another
+    program here."""
 
     TEXT = "text/plain;charset=utf-8"
 
-    def __init__(self, owner_tool, pointer_tool):
+    def __init__(self, owner_tool, pointer_tool, kind):
         super().__init__(owner_tool)
-        self.pointer_tool, self.base = pointer_tool, tempfile.mkdtemp(prefix="tuckshelf-sway-")
+        self.pointer_tool, self.base = pointer_tool, tempfile.mkdtemp(prefix=f"tuckshelf-{kind}-")
+        os.mkdir(self.base + "/tmp")
+        self.env.update(TMPDIR=self.base + "/tmp")  # where wl-copy keeps what it serves
 
-    def start(self, width, height):
+    def copy_command(self, target):
+        return ["wl-copy", "--foreground", "--type", target or self.TEXT]
+
+    def clipboard(self, target=None):
+        which = ["--list-types"] if target == "TARGETS" else ["--no-newline", "--type", target or self.TEXT]
+        return self.run("wl-paste", *which).stdout
+
+    def key(self, *keys):
+        raise AssertionError("no keys for other programs on Wayland: the row is for X11 only")
+
+    def stop(self):
+        super().stop()
+        with contextlib.suppress(OSError):
+            self.log = self.log_tail()
+        shutil.rmtree(self.base, ignore_errors=True)
+
+
+class Sway(Wayland):
+    """Headless sway (as nobody under root: sway refuses root) with an
+    Xwayland that starts on its first X client; the virtual pointer tool as
+    its pointer, moved and clicked with swaymsg; grim for pictures."""
+
+    def __init__(self, owner_tool, pointer_tool):
+        super().__init__(owner_tool, pointer_tool, "sway")
+
+    def start(self, width, height, monitors=()):
         self.size, server, client = (width, height), self.base + "/server", self.base + "/client"
         os.chmod(self.base, 0o755)
         os.mkdir(server, 0o700), os.mkdir(client, 0o700)
@@ -215,6 +247,8 @@ class Wayland(Driver):
         pointer = self.spawn([self.pointer_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
         if line_from(pointer, "the virtual pointer") != b"ready\n":
             raise RuntimeError("the virtual pointer tool did not start")
+        self.outputs(*monitors)
+        self.move(width // 2, height // 2)  # where an X server starts it, clear of the band
 
     def xwayland(self):
         """Programs started after this run on sway's Xwayland, as X11
@@ -235,12 +269,9 @@ class Wayland(Driver):
         if result.returncode:
             raise AssertionError(f"swaymsg {' '.join(command)}: {result.stdout.decode()}{result.stderr.decode()}")
 
-    def stop(self):
-        super().stop()
-        with contextlib.suppress(OSError):  # less the chatter of every swaymsg
-            lines = [line for line in open(self.base + "/sway.log", errors="replace") if "[sway/ipc" not in line]
-            self.log = "sway's log ends:\n" + "".join(lines[-40:])
-        shutil.rmtree(self.base, ignore_errors=True)
+    def log_tail(self):  # less the chatter of every swaymsg
+        lines = [line for line in open(self.base + "/sway.log", errors="replace") if "[sway/ipc" not in line]
+        return "sway's log ends:\n" + "".join(lines[-40:])
 
     def outputs(self, *rects):
         """Outputs at (x, y, width, height); none leaves one as large as the
@@ -254,13 +285,6 @@ class Wayland(Driver):
         for i, (x, y, w, h) in enumerate(rects):
             self.sway(f"output HEADLESS-{i + 1} pos {x} {y} mode {w}x{h}")
 
-    def copy_command(self, target):
-        return ["wl-copy", "--foreground", "--type", target or self.TEXT]
-
-    def clipboard(self, target=None):
-        which = ["--list-types"] if target == "TARGETS" else ["--no-newline", "--type", target or self.TEXT]
-        return self.run("wl-paste", *which).stdout
-
     def move(self, x, y): self.sway(f"seat seat0 cursor set {x} {y}")
     def push(self, dx, dy): self.sway(f"seat seat0 cursor move {dx} {dy}")
 
@@ -268,16 +292,19 @@ class Wayland(Driver):
         self.sway("seat seat0 cursor press button1")
         self.sway("seat seat0 cursor release button1")
 
-    def key(self, *keys):
-        raise AssertionError("no keys for other programs on Wayland: the row is for X11 only")
-
-    def shown(self):
-        """A layer surface of the program's stands, on Wayland; a visible
-        window of the program's, on Xwayland."""
+    def surfaces(self):
+        """How many layer surfaces the program has made, on Wayland (sway
+        1.10 and later do not log their end); its windows, on Xwayland."""
         if "DISPLAY" in self.env:
-            return X11.shown(self)
-        log = pathlib.Path(self.base + "/sway.log").read_text(errors="replace")
-        return log.count("new layer surface: namespace tuckshelf ") > log.count("Layer surface destroyed (tuckshelf)")
+            return X11.surfaces(self)
+        return pathlib.Path(self.base + "/sway.log").read_text(errors="replace").count(
+            "new layer surface: namespace tuckshelf ")
+
+    def shown(self, before=0):
+        """Two more layer surfaces than `before`: a new copy's panel and band."""
+        if "DISPLAY" in self.env:
+            return X11.shown(self, before or frozenset())
+        return self.surfaces() >= before + 2
 
     def probe(self, x, y, w, h):
         """wev, tiled over the whole display, which holds (x, y, w, h)."""
@@ -293,9 +320,132 @@ class Wayland(Driver):
         return SimpleNamespace(w=int(head[1]), h=int(head[2]), rgb=ppm[head.end():], path=None)
 
 
+class KWin(Wayland):
+    """KWin nested on a private Xvfb, whose windowed backend draws each
+    output into an X window there (its own screenshot service needs a GPU),
+    on a private session bus; the backdrop tool as its grey desktop; the
+    virtual pointer tool as its pointer, through KWin's fake input; KWin's
+    scripting for its window list. Its outputs are fixed at start: as many
+    as the scenario's monitors, all of one size, side by side."""
+
+    def __init__(self, owner_tool, pointer_tool, backdrop_tool):
+        super().__init__(owner_tool, pointer_tool, "kwin")
+        self.backdrop_tool, self.scripts = backdrop_tool, 0
+
+    def start(self, width, height, monitors=()):
+        rects = monitors or [(0, 0, width, height)]
+        w, h = rects[0][2:]
+        if any(r != (i * w, 0, w, h) for i, r in enumerate(rects)):
+            raise AssertionError(f"KWin's nested outputs are {w} x {h} side by side, not {rects}")
+        self.size, server, client, home = (width, height), self.base + "/server", self.base + "/client", self.base + "/home"
+        for folder in (server, client, home + "/.config/menus"):
+            os.makedirs(folder, mode=0o700)
+        # KDE Frameworks 6 grants fake input only where a menu is installed;
+        # KWin 6 holds the pointer at the edge between outputs unless told not to.
+        pathlib.Path(home, ".config/menus/applications.menu").write_text("<Menu><Name>Applications</Name></Menu>\n")
+        pathlib.Path(home, ".config/kwinrc").write_text("[EdgeBarrier]\nEdgeBarrier=0\nCornerBarrier=false\n")
+        screen = X11(None)
+        screen.procs = self.procs  # one list of processes, stopped together
+        screen.start(width, height)
+        self.xvfb = screen
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
+                         bufsize=0)
+        address = line_from(bus, "the session bus").decode().strip()
+        # Started from a copy: the packaged binary has file capabilities,
+        # which a program outside a real session may not use.
+        shutil.copy("/usr/bin/kwin_wayland", self.base + "/kwin_wayland")
+        kwin_env = dict(PATH="/usr/bin:/bin", HOME=home, XDG_RUNTIME_DIR=server, DISPLAY=screen.env["DISPLAY"],
+                        DBUS_SESSION_BUS_ADDRESS=address, KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
+                        QT_LOGGING_RULES="kwin_scripting.debug=true")
+        with open(self.base + "/kwin.log", "wb") as log:
+            self.kwin_process = self.spawn(
+                [self.base + "/kwin_wayland", "--x11-display", screen.env["DISPLAY"], "--socket", "wayland-kwin",
+                 "--width", w, "--height", h, "--output-count", len(rects), "--no-lockscreen",
+                 "--no-global-shortcuts", "--no-kactivities"], env=kwin_env, stdout=log, stderr=log)
+        wait_until(lambda: self.kwin_process.poll() is not None or os.path.exists(server + "/wayland-kwin"),
+                   "KWin's socket", then=lambda: self.log_tail())
+        if self.kwin_process.poll() is not None:
+            raise RuntimeError("KWin did not start: " + self.log_tail())
+        # Each output's window opens at the X screen's origin: lay them out.
+        windows = lambda: sorted(re.findall(r"^\s*(0x[0-9a-f]+) \"KDE Wayland Compositor",
+                                            self.x("xwininfo", "-root", "-children"), re.M), key=lambda w: int(w, 16))
+        wait_until(lambda: len(windows()) == len(rects), "KWin's output windows")
+        for window, (x, y, *_) in zip(windows(), rects):  # in the order KWin made them
+            self.x("xdotool", "windowmove", window, x, y)
+        self.env.update(WAYLAND_DISPLAY=server + "/wayland-kwin", XDG_RUNTIME_DIR=client,
+                        DBUS_SESSION_BUS_ADDRESS=address)
+        for tool, what in ((self.backdrop_tool, "the backdrop"), (self.pointer_tool, "the virtual pointer")):
+            process = self.spawn([tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
+            if line_from(process, what) != b"ready\n":
+                raise RuntimeError(f"{what} did not start: {self.log_tail()}")
+        self.pointer = process
+        self.move(width // 2, height // 2)  # where an X server starts it, clear of the band
+
+    def x(self, *argv):
+        return subprocess.run([str(a) for a in argv], env=self.xvfb.env, capture_output=True, timeout=60).stdout.decode()
+
+    def log_tail(self):
+        return "KWin's log ends:\n" + "".join(open(self.base + "/kwin.log", errors="replace").readlines()[-40:])
+
+    def outputs(self, *rects):
+        raise AssertionError("KWin's nested outputs are fixed at start: the row is for X11 only")
+
+    def point(self, command):
+        self.pointer.stdin.write(command.encode() + b"\n")
+        if line_from(self.pointer, "the virtual pointer's answer") != b"done\n":
+            raise AssertionError(f"KWin refused the pointer's {command}")
+
+    def move(self, x, y): self.point(f"move {x} {y}")
+    def push(self, dx, dy): self.point(f"by {dx} {dy}")
+
+    def click(self):
+        self.point("press")
+        self.point("release")
+
+    def script(self, body):
+        """Runs a KWin script, which sees `windows` and says lines with
+        say(); the lines it said."""
+        self.scripts += 1
+        path, mark = f"{self.base}/script{self.scripts}.js", f"tuckshelf-script-{self.scripts}"
+        pathlib.Path(path).write_text("const windows = workspace.windowList ? workspace.windowList()"
+                                      f" : workspace.clientList();\nconst say = text => print('{mark} ' + text);\n"
+                                      f"{body}\nsay('end');\n")
+        call = lambda method, *args: self.run("dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin",
+                                              "/Scripting", f"org.kde.kwin.Scripting.{method}", *args)
+        call("loadScript", f"string:{path}", f"string:{mark}")
+        call("start")
+        said = lambda: [line.split(mark + " ", 1)[1] for line in open(self.base + "/kwin.log", errors="replace")
+                        if mark + " " in line]
+        lines = wait_until(lambda: (lines := said()) and lines[-1].strip() == "end" and lines, "KWin's script")
+        call("unloadScript", f"string:{mark}")
+        return [line.strip() for line in lines[:-1]]
+
+    def surfaces(self):
+        """The program's windows in KWin's list: its layer surfaces."""
+        return set(self.script("for (const w of windows) if (w.resourceClass == 'tuckshelf') say(w.internalId);"))
+
+    def shown(self, before=frozenset()):
+        return bool(self.surfaces() - before)
+
+    def probe(self, x, y, w, h):
+        """wev, put over (x, y, w, h)."""
+        presses = self.counted(["stdbuf", "-oL", "wev", "-f", "wl_pointer:button"], "(pressed)")
+        placed = f"for (const w of windows) if (w.resourceClass == 'wev') {{ w.frameGeometry = " \
+                 f"{{x: {x}, y: {y}, width: {w}, height: {h}}}; say('placed'); }}"
+        wait_until(lambda: self.script(placed) == ["placed"], "the probe window")
+        return presses
+
+    def screenshot(self):
+        return self.xvfb.screenshot()
+
+
 def new_driver():
     """A driver of the kind the command line names."""
-    return Wayland(ARGS.wl_owner, ARGS.pointer) if ARGS.driver == "wayland" else X11(ARGS.owner)
+    if ARGS.driver == "sway":
+        return Sway(ARGS.wl_owner, ARGS.pointer)
+    if ARGS.driver == "kwin":
+        return KWin(ARGS.wl_owner, ARGS.pointer, ARGS.backdrop)
+    return X11(ARGS.owner)
 
 
 class Case(unittest.TestCase):
@@ -316,8 +466,7 @@ class Case(unittest.TestCase):
             self.addCleanup(self.end_without_leaks)
         self.d.env.update(HOME=self.tmp, XDG_CONFIG_HOME=self.tmp + "/config")
         self.store, self.log = self.tmp + "/config/tuckshelf/defaults.json", self.tmp + "/program.log"
-        self.d.start(*self.size)
-        self.d.outputs(*self.monitors)
+        self.d.start(*self.size, self.monitors)
 
     def run(self, result=None):
         failed = len(result.failures + result.errors)
@@ -336,11 +485,11 @@ class Case(unittest.TestCase):
         return lambda *args: self if (result := action(*args)) is None else result
 
     def start(self, wait=True, umask=-1):
-        env = self.d.env | (LEAK_CHECK if ARGS.leaks else {})
+        env, before = self.d.env | (LEAK_CHECK if ARGS.leaks else {}), self.d.surfaces()
         with open(self.log, "ab") as log:
             self.program = self.d.spawn([ARGS.binary], env=env, stdout=log, stderr=log, umask=umask)
-        if wait:
-            self.wait(self.d.shown, "the program's window", 60)
+        if wait:  # this copy's, not those of a copy it replaces
+            self.wait(lambda: self.d.shown(before), "the program's window", 60)
         return self
 
     def end_without_leaks(self):
@@ -443,11 +592,12 @@ def main(table):
     parser = argparse.ArgumentParser()
     parser.add_argument("--list", action="store_true", help="print the names of the driver's scenarios")
     parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check (X11)")
-    parser.add_argument("--driver", choices=("x11", "wayland"), default="x11")
+    parser.add_argument("--driver", choices=("x11", "sway", "kwin"), default="x11")
     parser.add_argument("--binary", help="the program")
     parser.add_argument("--owner", help="the X11 clipboard owner tool")
     parser.add_argument("--wl-owner", help="the Wayland clipboard owner tool")
     parser.add_argument("--pointer", help="the virtual pointer tool")
+    parser.add_argument("--backdrop", help="the backdrop tool")
     parser.add_argument("names", nargs="*")
     ARGS = parser.parse_args()
     rows = [row for row in table if ARGS.driver in row[5] and not (ARGS.leaks and ARGS.driver != "x11")]

@@ -17,10 +17,10 @@ from harness import GAP, MID, px
 
 LEFT, RIGHT = (0, 0, 1920, 1080), (1920, 0, 1920, 1080)
 TABLE = []  # (name, body, screen size, monitors, in the leak check, drivers)
-BOTH, X11 = ("x11", "wayland"), ("x11",)
+ALL, X11, WAYLAND = ("x11", "sway", "kwin"), ("x11",), ("sway", "kwin")
 
 
-def scenario(size=(1920, 1080), monitors=(), leaks=False, name=None, drivers=BOTH):
+def scenario(size=(1920, 1080), monitors=(), leaks=False, name=None, drivers=ALL):
     return lambda body: TABLE.append((name or body.__name__, body, size, monitors, leaks, drivers))
 
 
@@ -195,11 +195,15 @@ def copy_while_the_pointer_rests_on_a_lower_row(t):
 
 @scenario()
 def empty_history_shows_the_message(t):
-    # Also to a pointer already in the band when the program starts.
-    t.move(MID, 5).start().listed(0).leave(dot=False).open(0).shot("empty-message")
+    # Also to a pointer already in the band when the program starts, at its
+    # first move there at the latest: sway 1.10 and later tell a surface
+    # that appears under a still pointer nothing until the pointer moves.
+    t.move(MID, 5).start().move(MID + 1, 5).listed(0).leave(dot=False).open(0).shot("empty-message")
 
 
-@scenario(drivers=("wayland",))
+# KWin has what the native backend needs: the X11 backend under Xwayland is
+# what desktops without it (GNOME) run, tried here on sway's Xwayland.
+@scenario(drivers=("sway",))
 def x11_backend_under_xwayland(t):
     # How GNOME runs it: the X11 backend, on the Wayland desktop's Xwayland,
     # which hears the pointer only over X windows. The list opens from the
@@ -224,7 +228,9 @@ def each_display_opens_its_own_list(t):
     t.move(1920, 0).copy(" ").resting(mid=960, dot=False)
 
 
-@scenario(size=(3840, 1080), drivers=X11)  # sway 1.7 cannot take a headless output away
+# sway 1.7 cannot take a headless output away, and KWin's nested outputs
+# are fixed when it starts.
+@scenario(size=(3840, 1080), drivers=X11)
 def displays_added_removed_and_resized(t):
     t.move(2880, 600).start().capture("on display").resting(mid=1920)
     # The display under the pointer takes the panel, else the first.
@@ -278,7 +284,7 @@ def bad_input(name, action, text):
 
 
 for name, action, text, leaks, *drivers in BAD_INPUT:
-    scenario(leaks=leaks, name=name, drivers=drivers[0] if drivers else BOTH)(bad_input(name, action, text))
+    scenario(leaks=leaks, name=name, drivers=drivers[0] if drivers else ALL)(bad_input(name, action, text))
 
 
 # -- the store under crashes, and load ------------------------------------------
