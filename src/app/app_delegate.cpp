@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "history/captured_text.h"
-#include "listview/history_layout.h"
 #include "overlay/notch_geometry.h"
 #include "overlay/placement.h"
 
@@ -97,13 +96,20 @@ void AppDelegate::pasteKeyHandler(const KeyDown& event) {
 }
 
 void AppDelegate::pasted() {
-  unpasted_ = false;
+  setUnpasted(false);
   if (mode_ == Mode::normal) showResting();
+}
+
+void AppDelegate::setUnpasted(bool unpasted) {
+  if (unpasted_ == unpasted) return;
+  unpasted_ = unpasted;
+  notifyChanged();
 }
 
 void AppDelegate::screensChanged() {
   // A launch that found no display built no overlay; build it once one
   // appears, so the program does not stay invisible for good.
+  if (drawnElsewhere_) return;
   if (!panel_) {
     if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
   }
@@ -137,12 +143,8 @@ std::optional<ClipItem> AppDelegate::clipboardEntry() {
 
 void AppDelegate::showCurrentClipboard() {
   std::optional<ClipItem> entry = clipboardEntry();
-  if (entry) {
-    record(std::move(*entry));
-    unpasted_ = true;
-  } else {
-    unpasted_ = false;
-  }
+  if (entry) record(std::move(*entry));
+  setUnpasted(entry.has_value());
   showResting();
 }
 
@@ -155,6 +157,7 @@ void AppDelegate::record(ClipItem item) {
 
 void AppDelegate::persistHistory() {
   services_.settings.setStringArray(kHistoryKey, storedTexts(history_));
+  notifyChanged();
 }
 
 void AppDelegate::loadStoredHistory() {
@@ -165,11 +168,7 @@ void AppDelegate::loadStoredHistory() {
 
 void AppDelegate::place(double width, double contentH, bool animated) {
   if (!panel_) return;
-  // Open, the panel stays where the reported pointer opened it: a pointer
-  // query can be stale (under Xwayland, say). At rest it follows the
-  // pointer to its display.
-  const auto screen = mode_ == Mode::expanded && lastPointer_ ? notchScreenAt(services_.displays, *lastPointer_)
-                                                              : notchScreen(services_.displays);
+  const auto screen = panelScreen();
   if (!screen) return;
   topGapValue_ = topGap(*screen);
   panel_->setTopOffsets(topOffsetsFor(topGapValue_));
@@ -195,12 +194,36 @@ void AppDelegate::showResting() {
 }
 
 // A band on every display, since the list opens on whichever the pointer
-// pushes into; raised above the resting panel, which takes no input.
+// pushes into; raised above the resting panel, which takes no input. Where
+// the window system may not say that the pointer left the open list, the
+// list's whole display is a region too, under the panel, so that the
+// pointer going anywhere else enters it; where it enters says whether the
+// list stays.
 void AppDelegate::placeHoverBands() {
+  const PointerLimits limits = services_.hoverBands.limits();
   std::vector<Rect> bands;
-  for (const ScreenInfo& screen : services_.displays.screens()) bands.push_back(hoverBand(screen, hoverRegion()));
-  services_.hoverBands.setBands(bands);
+  for (const ScreenInfo& screen : services_.displays.screens()) {
+    Rect band = hoverBand(screen, hoverRegion());
+    if (limits.bandRows > 0 && band.height > limits.bandRows) {
+      band.y = band.maxY() - limits.bandRows;
+      band.height = limits.bandRows;
+    }
+    bands.push_back(band);
+  }
+  std::vector<Rect> regions = bands;
+  if (mode_ == Mode::expanded && limits.leavesUnreported) {
+    if (const auto screen = panelScreen()) regions.push_back(screen->frame);  // after: the bands keep theirs
+  }
+  services_.hoverBands.setBands(regions);
   if (panel_) panel_->setPassThrough(bands);
+}
+
+std::optional<ScreenInfo> AppDelegate::panelScreen() const {
+  // Open, the panel stays where the reported pointer opened it: a pointer
+  // query can be stale (under Xwayland, say). At rest it follows the
+  // pointer to its display.
+  return mode_ == Mode::expanded && lastPointer_ ? notchScreenAt(services_.displays, *lastPointer_)
+                                                 : notchScreen(services_.displays);
 }
 
 double AppDelegate::lineH() {
@@ -236,6 +259,7 @@ void AppDelegate::showOpenBackdrop() {
   panel_->setBackdropBlack(true);
   panel_->setHasShadow(true);
   panel_->setClickThrough(false);
+  placeHoverBands();  // before the panel is raised above them
 }
 
 void AppDelegate::openList() {
@@ -254,7 +278,8 @@ void AppDelegate::openMessage() {
   panel_->setDotHidden(true);
   showOpenBackdrop();
   panel_->setLabelText(kEmptyMessage);
-  place(baseWidth, lineH() + 2 * vPadding, true);
+  const ListSizing message = listSizing();
+  place(message.width, message.contentH, true);
 }
 
 // ---- The open list --------------------------------------------------------
@@ -267,10 +292,7 @@ void AppDelegate::renderHistory() {
     return;
   }
   const History entries = history_;
-  const ListSizingSettings settings{rowHeight,    rowSpacing, baseWidth, maxWidthFactor,
-                                    widthFitLines, maxExpandedH, hPadding, vPadding};
-  const ListSizing sizing =
-      sizeHistoryList(displayText(entries.front()), entries.size(), settings, services_.textMeasurer);
+  const ListSizing sizing = listSizing();
 
   const std::weak_ptr<AppDelegate> weak = weak_from_this();
   std::vector<RowContent> rows;
@@ -286,6 +308,26 @@ void AppDelegate::renderHistory() {
   }
   panel_->setRows(std::move(rows));
   place(sizing.width, sizing.contentH, true);
+}
+
+ListSizing AppDelegate::listSizing() {
+  if (history_.empty()) return ListSizing{baseWidth, {}, lineH() + 2 * vPadding};
+  const ListSizingSettings settings{rowHeight,    rowSpacing, baseWidth, maxWidthFactor,
+                                    widthFitLines, maxExpandedH, hPadding, vPadding};
+  return sizeHistoryList(displayText(history_.front()), history_.size(), settings, services_.textMeasurer);
+}
+
+void AppDelegate::setDrawnElsewhere(bool elsewhere) {
+  if (drawnElsewhere_ == elsewhere) return;
+  drawnElsewhere_ = elsewhere;
+  mode_ = Mode::normal;
+  if (elsewhere) {
+    panel_.reset();
+    services_.hoverBands.setBands({});
+    return;
+  }
+  if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
+  showResting();
 }
 
 void AppDelegate::writeToClipboard(const ClipItem& entry) {
@@ -313,7 +355,7 @@ void AppDelegate::keepWhatOwnerHeld() {
 void AppDelegate::clearHistory() {
   history_.clear();
   persistHistory();
-  unpasted_ = false;
+  setUnpasted(false);
   showResting();
 }
 
@@ -321,7 +363,7 @@ void AppDelegate::selectAction(std::int64_t index) {
   if (index < 0 || std::size_t(index) >= history_.size()) return;
   const ClipItem entry = history_[std::size_t(index)];
   writeToClipboard(entry);
-  unpasted_ = true;
+  setUnpasted(true);
   record(entry);
   showResting();
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "history/history_list.h"
+#include "listview/history_layout.h"
 #include "overlay/notch_geometry.h"
 #include "overlay/overlay_window.h"
 #include "overlay/pointer_presence.h"
@@ -80,6 +82,16 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void renderHistory();
   void selectAction(std::int64_t index);
   void deleteAction(std::int64_t index);
+  // The open list's size for the history as it is: the rows', or the
+  // empty history's message's when there are none.
+  ListSizing listSizing();
+
+  // Another program (GNOME Shell's extension) draws the shelf: the
+  // program shows no window of its own meanwhile.
+  void setDrawnElsewhere(bool elsewhere);
+  // Called after the history or the dot changed; several changes of one
+  // operation may each call it.
+  void setChangeHandler(std::function<void()> changed) { changed_ = std::move(changed); }
 
   // Read access for the program's tests and diagnostics.
   Mode mode() const { return mode_; }
@@ -115,6 +127,12 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   void openMessage();
   void showOpenBackdrop();
   void placeHoverBands();
+  // The display the panel hangs from now.
+  std::optional<ScreenInfo> panelScreen() const;
+  void setUnpasted(bool unpasted);
+  void notifyChanged() {
+    if (changed_) changed_();
+  }
   HoverRegionSettings hoverRegion() const { return {nubWidth * 0.5, 34.0, notchHoverSlop}; }
 
   PlatformServices services_;
@@ -131,6 +149,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::optional<Point> lastPointer_;  // the latest reported position
   std::optional<double> lineH_;
   double topGapValue_ = 32.0;
+  bool drawnElsewhere_ = false;
+  std::function<void()> changed_;
 };
 
 }  // namespace tuckshelf

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QTimer>
 
 #include "app/app_delegate.h"
 #include "app/backend_choice.h"
@@ -14,6 +15,7 @@
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/x11/x11_backend.h"
+#include "service/dbus_service.h"
 #include "widgets/overlay_panel.h"
 
 using namespace tuckshelf;
@@ -71,6 +73,22 @@ int quitRunningCopy(const BackendChoice& choice) {
   return 1;
 }
 
+bool onGnome() {
+  return qgetenv("XDG_CURRENT_DESKTOP").toLower().split(':').contains("gnome");
+}
+
+// On GNOME the Shell extension draws the shelf, inside the Shell; a few
+// seconds after start, long enough for an enabled one to have attached, the
+// program says how to get it, once.
+void suggestTheShellExtension(const DBusService& service) {
+  QTimer::singleShot(3000, &service, [&service] {
+    if (!service.attached())
+      std::fputs("tuckshelf: on GNOME the shelf is best drawn by the Shell: gnome-extensions enable "
+                 "tuckshelf@tuckshelf.github.io, then log out and in; until then it runs as an X11 program\n",
+                 stderr);
+  });
+}
+
 std::unique_ptr<Backend> makeServices(BackendKind kind) {
   return kind == BackendKind::wayland ? makeWaylandServices() : makeX11Services();
 }
@@ -118,9 +136,16 @@ int main(int argc, char** argv) {
       backend->instance(), backend->textMeasurer(), backend->hoverBands(),
       overlayPanelFactory(backend->windowShaper())});
   delegate->launch();
+  auto service = std::make_unique<DBusService>(*delegate, [] {
+    delegate->persistHistory();
+    QCoreApplication::quit();
+  });
+  service->publish();
+  if (*choice.kind == BackendKind::x11 && onGnome()) suggestTheShellExtension(*service);
   // Quitting through the event loop lets the sanitizers report at exit.
   quitOnTerminationSignals();
   const int status = app.exec();
+  service.reset();
   delegate.reset();
   return status;
 }

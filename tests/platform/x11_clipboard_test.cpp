@@ -78,5 +78,18 @@ TEST_F(X11ClipboardTest, LargeWrittenTextIsServedInChunks) {
   EXPECT_EQ(x11test::xclipPaste(), text);
 }
 
+// GNOME's window manager reads each new owner's contents once, to keep them
+// when the owner quits: its reads are no pastes; anyone else's are.
+TEST_F(X11ClipboardTest, ReadsByTheWindowManagerAreNoPastes) {
+  x11test::TestWindowManager manager;
+  int pastes = 0;
+  clip.setPasteHandler([&] { ++pastes; });
+  clip.setText(QStringLiteral("mine"));
+  EXPECT_EQ(manager.paste(), QByteArray("mine"));
+  EXPECT_EQ(pastes, 0);
+  EXPECT_EQ(x11test::xclipPaste(), QByteArray("mine"));
+  EXPECT_EQ(pastes, 1);
+}
+
 }  // namespace
 }  // namespace tuckshelf

@@ -88,4 +88,52 @@ QByteArray encoded(const QImage& image) {
   return image.save(&buffer, "PNG"), bytes;
 }
 
+TestWindowManager::TestWindowManager() : c_(xcb_connect(nullptr, nullptr)) {
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+  root_ = screen->root, check_ = xcb_generate_id(c_), reader_ = xcb_generate_id(c_);
+  for (xcb_window_t w : {check_, reader_})
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+  xcb_change_property(c_, XCB_PROP_MODE_REPLACE, root_, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 32, 1,
+                      &check_);
+  atom("CLIPBOARD");  // a round trip: all of the above is through
+}
+
+TestWindowManager::~TestWindowManager() {
+  xcb_delete_property(c_, root_, atom("_NET_SUPPORTING_WM_CHECK"));
+  xcb_disconnect(c_);
+}
+
+xcb_atom_t TestWindowManager::atom(const char* name) {
+  auto* reply = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, false, std::strlen(name), name), nullptr);
+  const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+  std::free(reply);
+  return atom;
+}
+
+std::optional<QByteArray> TestWindowManager::paste(const QByteArray& target) {
+  const xcb_atom_t property = atom("TUCKSHELF_TEST_PASTE");
+  xcb_convert_selection(c_, reader_, atom("CLIPBOARD"), atom(target.constData()), property, XCB_CURRENT_TIME);
+  xcb_flush(c_);
+  bool notified = false, refused = false;
+  pumpUntil([&] {  // the owner may be this process
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c_)) {
+      if ((event->response_type & 0x7f) == XCB_SELECTION_NOTIFY) {
+        notified = true;
+        refused = reinterpret_cast<xcb_selection_notify_event_t*>(event)->property == XCB_ATOM_NONE;
+      }
+      std::free(event);
+    }
+    return notified;
+  });
+  if (!notified || refused) return std::nullopt;
+  auto* reply = xcb_get_property_reply(
+      c_, xcb_get_property(c_, true, reader_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 20), nullptr);
+  std::optional<QByteArray> data;
+  if (reply) data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                               xcb_get_property_value_length(reply));
+  std::free(reply);
+  return data;
+}
+
 }  // namespace tuckshelf::x11test

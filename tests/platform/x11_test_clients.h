@@ -46,6 +46,22 @@ class TestOwner {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// The window manager, as far as a clipboard owner can tell: the client that
+// made the window named by the root's _NET_SUPPORTING_WM_CHECK. It reads
+// CLIPBOARD through another window of its own, as GNOME's does to keep a
+// new owner's contents.
+class TestWindowManager {
+ public:
+  TestWindowManager();
+  ~TestWindowManager();  // the root's property goes with it
+  std::optional<QByteArray> paste(const QByteArray& target = "UTF8_STRING");
+
+ private:
+  xcb_atom_t atom(const char* name);
+  xcb_connection_t* c_;
+  xcb_window_t root_, check_, reader_;
+};
+
 // What `xclip -o -selection clipboard` prints for a paste as `target`; none
 // when it fails. The event loop runs meanwhile: the owner may be this process.
 std::optional<QByteArray> xclipPaste(const QByteArray& target = "UTF8_STRING");

@@ -240,5 +240,27 @@ TEST(Hover, CaptureWhileOpenCollapsesAndOnlyAnEventReopens) {
   EXPECT_TRUE(rig.overlay->rows.size() == 3 && rig.overlay->rows[0].item.text == QStringLiteral("third"));
 }
 
+// Under Xwayland the pointer leaving for a native window goes unreported:
+// while open, the list's display is a region of the program's own, and the
+// pointer entering it anywhere off the list collapses it. The band keeps to
+// the top edge's rows there, leaving the bar beneath it its clicks.
+TEST(Hover, WhereLeavingGoesUnreportedTheDisplayCatchesThePointer) {
+  Rig rig;
+  rig.bands.pointerLimits = {true, 2};
+  auto d = rig.launch(QStringLiteral("short"));
+  const Rect display{0, 0, 1920, 1080};
+  ASSERT_EQ(rig.bands.bands.size(), 1u);
+  EXPECT_EQ(rig.bands.bands[0], (Rect{835, 1078, 216, 2}));
+  rig.pointAtNotch();
+  ASSERT_EQ(d->mode(), Mode::expanded);
+  EXPECT_EQ(rig.bands.bands, (std::vector<Rect>{{835, 1078, 216, 2}, display}));
+  EXPECT_EQ(rig.overlay->passThrough, std::vector<Rect>{rig.bands.bands[0]});  // the panel keeps its input
+  rig.band(Kind::entered, {960, 1030});  // under the list: it stays
+  EXPECT_EQ(d->mode(), Mode::expanded);
+  rig.band(Kind::entered, {300, 700});
+  EXPECT_EQ(d->mode(), Mode::normal);
+  EXPECT_EQ(rig.bands.bands.size(), 1u);
+}
+
 }  // namespace
 }  // namespace tuckshelf

@@ -208,6 +208,8 @@ class FakeHoverBands : public HoverBands {
  public:
   std::vector<Rect> bands;
   PointerHandler pointer;
+  PointerLimits pointerLimits;
+  PointerLimits limits() const override { return pointerLimits; }
   void setBands(const std::vector<Rect>& b) override { bands = b; }
   void setPointerHandler(PointerHandler h) override { pointer = std::move(h); }
 };

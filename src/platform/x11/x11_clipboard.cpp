@@ -13,6 +13,20 @@ namespace {
 // The server answers at once unless it is gone; this only bounds a write.
 constexpr std::chrono::milliseconds kServerTimeLimit{200};
 
+// Whether `window` is the window manager's: made on the connection that
+// made the window _NET_SUPPORTING_WM_CHECK names. The server hands each
+// client its own range of resource ids, told apart by the bits outside the
+// setup's mask.
+bool ofWindowManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window) {
+  const xcb_atom_t check = internAtom(c, "_NET_SUPPORTING_WM_CHECK");
+  const XcbPtr<xcb_get_property_reply_t> reply(
+      xcb_get_property_reply(c, xcb_get_property(c, false, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr));
+  if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 4) return false;
+  const xcb_window_t managers = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+  const std::uint32_t clientBits = ~xcb_get_setup(c)->resource_id_mask;
+  return managers != XCB_WINDOW_NONE && (managers & clientBits) == (window & clientBits);
+}
+
 }  // namespace
 
 X11Clipboard::X11Clipboard(X11SelectionLimits limits, const QByteArray& displayName)
@@ -25,8 +39,10 @@ X11Clipboard::X11Clipboard(std::shared_ptr<X11Connection> connection, X11Selecti
   xcb_connection_t* c = connection_->get();
   atoms_ = X11SelectionAtoms::intern(c);
   owner_ = std::make_unique<X11SelectionOwner>(*connection_, atoms_);
-  owner_->onContentServed = [this] {
-    if (pasted_) pasted_();
+  owner_->onContentServed = [this](xcb_window_t requestor) {
+    // GNOME's window manager reads every new owner's contents once, to keep
+    // them when the owner quits: that is no paste.
+    if (pasted_ && !ofWindowManager(connection_->get(), connection_->root(), requestor)) pasted_();
   };
   eventHandler_ = connection_->addEventHandler([this](const xcb_generic_event_t& event) { handleEvent(event); });
 

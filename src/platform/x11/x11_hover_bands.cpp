@@ -168,6 +168,11 @@ class X11HoverBands::Windows : public QAbstractNativeEventFilter {
 X11HoverBands::X11HoverBands() : windows_(std::make_unique<Windows>()) {}
 X11HoverBands::~X11HoverBands() = default;
 
+PointerLimits X11HoverBands::limits() const {
+  constexpr double kEdgeRows = 2;  // where a push into the top edge lands
+  return qtRunsOnXwayland() ? PointerLimits{true, kEdgeRows} : PointerLimits{};
+}
+
 void X11HoverBands::setBands(const std::vector<Rect>& bands) { windows_->set(bands); }
 void X11HoverBands::setPointerHandler(PointerHandler handler) { windows_->handler = std::move(handler); }
 

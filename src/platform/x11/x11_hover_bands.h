@@ -21,6 +21,10 @@ class X11HoverBands final : public HoverBands {
   X11HoverBands(const X11HoverBands&) = delete;
   X11HoverBands& operator=(const X11HoverBands&) = delete;
 
+  // Xwayland says nothing when the pointer leaves an X window for a native
+  // one or the shell's bar; and a band over the bar's clock must leave it
+  // its clicks.
+  PointerLimits limits() const override;
   void setBands(const std::vector<Rect>& bands) override;
   void setPointerHandler(PointerHandler handler) override;
 

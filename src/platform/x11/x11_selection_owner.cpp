@@ -74,7 +74,7 @@ bool X11SelectionOwner::serve(xcb_window_t requestor, xcb_atom_t target, xcb_ato
   const auto offer = std::find_if(offers_.begin(), offers_.end(),
                                   [target](const Offer& o) { return o.target == target; });
   if (offer == offers_.end()) return false;
-  if (onContentServed) onContentServed();
+  if (onContentServed) onContentServed(requestor);
   if (offer->data.size() > chunkBytes_) {
     sendIncrementally(requestor, property, *offer);
   } else {

@@ -47,8 +47,9 @@ class X11SelectionOwner : public QObject {
   void notify(const xcb_selection_request_event_t& request, xcb_atom_t property);
 
   // Called when another program is given the contents themselves (a
-  // paste), not for probes of the targets on offer.
-  std::function<void()> onContentServed;
+  // paste), not for probes of the targets on offer; with the window that
+  // asked.
+  std::function<void(xcb_window_t requestor)> onContentServed;
 
  private:
   bool serve(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property);

@@ -94,6 +94,11 @@ void X11WindowShaper::setInputRegion(QWidget& window, const std::optional<QRegio
   xcb_flush(c);
 }
 
+bool X11WindowShaper::needsNewWindow(const QWidget& window, const QRect& geometry) const {
+  const bool shrinks = geometry.width() < window.width() || geometry.height() < window.height();
+  return paintsItsShape_ && input_ && input_->isEmpty() && shrinks;
+}
+
 void X11WindowShaper::flush() {
   if (xcb_connection_t* c = qtXcbConnection()) xcb_flush(c);
 }

@@ -17,6 +17,10 @@ class X11WindowShaper : public WindowShaper {
   void prepare(QWidget& window) override;
   void setBoundingShape(QWidget& window, const QRegion& shape) override;
   void setInputRegion(QWidget& window, const std::optional<QRegion>& region) override;
+  // Under Xwayland a window that takes no input and shrinks is made anew:
+  // Mutter 43 goes on giving it the clicks of the larger rectangle it had,
+  // whatever its input shape says.
+  bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
   // Under Debian's glib event loop Qt can leave requests unsent until
   // other traffic comes along.
   void flush() override;
