@@ -74,6 +74,10 @@ install(FILES "${_tuckshelf_man_gz}"
 install(FILES "${_tuckshelf_data}/copyright" "${_tuckshelf_changelog}.gz"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}" COMPONENT tuckshelf)
 
+# The GNOME Shell extension that draws the panel on GNOME, in the same
+# component.
+include("${CMAKE_CURRENT_LIST_DIR}/gnome_extension.cmake")
+
 # ---- Debian package -------------------------------------------------------
 
 set(CPACK_GENERATOR "DEB")
@@ -87,7 +91,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 panel hanging from the top centre of the screen. Push the pointer into the
 top edge to list the last five clips; click one to copy it again. Texts
 survive a restart, images stay in memory, and secrets marked by password
-managers are never recorded. It runs on X11, or through XWayland.")
+managers are never recorded. It runs on X11, or through XWayland; on
+GNOME a Shell extension that comes with it draws the panel.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};tuckshelf;/")
 set(CPACK_STRIP_FILES ON)

@@ -13,6 +13,10 @@ umask 022
 build=$(cd "$1" && pwd)
 id=$2 version=$3 maintainer=$4
 source_data=$(cd "$(dirname "$0")/../../data" && pwd)
+uuid=tuckshelf@tuckshelf.github.io
+extension="$build/gnome-extension/$uuid"
+[ -f "$extension/metadata.json" ] || { echo "FAIL: no extension built in $extension" >&2; exit 1; }
+grep -q "\"uuid\": *\"$uuid\"" "$extension/metadata.json" || { echo "FAIL: the extension's uuid is not $uuid" >&2; exit 1; }
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tuckshelf-install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -86,8 +90,15 @@ check_tree() {
     done
   fi
 
+  # The GNOME Shell extension, as the build wrote it, under its uuid.
+  extensions="$usr/share/gnome-shell/extensions"
+  for file in "$extension"/*; do
+    expect_file "$root" "$extensions/$uuid/${file##*/}" 644
+    cmp -s "$file" "$root/$extensions/$uuid/${file##*/}" || fail "the installed ${file##*/} is not the built one"
+  done
+
   # Nothing else, and no directory others cannot enter.
-  expected=$(printf '%s\n' \
+  expected=$( (cd "$extension" && ls | sed "s|^|$extensions/$uuid/|"; printf '%s\n' \
     "$usr/bin/tuckshelf" \
     "$usr/share/applications/$id.desktop" \
     "$usr/share/icons/hicolor/scalable/apps/$id.svg" \
@@ -95,7 +106,7 @@ check_tree() {
     "$usr/share/man/man1/tuckshelf.1.gz" \
     "$usr/share/doc/tuckshelf/copyright" \
     "$usr/share/doc/tuckshelf/changelog.Debian.gz" \
-    "$etc/xdg/autostart/$id.desktop" | sed 's|^/||' | sort)
+    "$etc/xdg/autostart/$id.desktop") | sed 's|^/||' | sort)
   actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
   [ "$expected" = "$actual" ] || fail "installed files differ from the expected set:
 $(printf '%s\n' "$expected" >"$scratch/expected"; printf '%s\n' "$actual" | diff "$scratch/expected" - || true)"
@@ -114,8 +125,8 @@ $(printf '%s\n' "$expected" >"$scratch/expected"; printf '%s\n' "$actual" | diff
         *) fail "installed outside the scratch directory: $destdir$written" ;;
       esac
     done <"$manifest"
-    count=$(grep -c "" "$manifest")
-    [ "$count" -eq 8 ] || fail "the manifest lists $count files, wanted 8"
+    count=$(grep -c "" "$manifest") wanted=$((8 + $(ls "$extension" | wc -l)))
+    [ "$count" -eq "$wanted" ] || fail "the manifest lists $count files, wanted $wanted"
   fi
 }
 

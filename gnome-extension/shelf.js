@@ -1,0 +1,144 @@
+// The shelf in the Shell: at rest a dot at the top centre while the newest
+// copy is not pasted, open a list of the program's clips. It opens on the
+// monitor pushed, stays open while the pointer is over the list or the strip
+// that opened it, and rests again as soon as the pointer is over neither.
+
+import Clutter from 'gi://Clutter';
+import Gio from 'gi://Gio';
+import St from 'gi://St';
+
+import * as Main from 'resource:///org/gnome/shell/ui/main.js';
+
+import {Placement} from './placement.js';
+import {ShelfPanel} from './shelfPanel.js';
+import {INPUT_TRANSPARENT_CHROME} from './shellVersions.js';
+
+const GROW_TIME = 180; // ms
+
+export const REMOVE_ICON_FILE = 'tuckshelf-remove-symbolic.svg';
+
+function contains(actor, x, y) {
+    return actor.visible && x >= actor.x && x < actor.x + actor.width &&
+        y >= actor.y && y < actor.y + actor.height;
+}
+
+export class Shelf {
+    // Clicks become onRestore(id) and onRemove(id); the icons are in `dir`.
+    constructor(dir, {onRestore, onRemove}) {
+        this._removeIcon = new Gio.FileIcon({file: dir.get_child(REMOVE_ICON_FILE)});
+        this._onRestore = onRestore;
+        this._onRemove = onRemove;
+        this._content = null;
+        this._unpasted = false;
+        this._placement = null;
+        this._removing = false;
+
+        // The dot takes no input: clicks go to the top bar beneath it.
+        this._dot = new St.Widget({style_class: 'tuckshelf-dot', visible: false});
+        Main.layoutManager.addTopChrome(this._dot, INPUT_TRANSPARENT_CHROME);
+        // The strip that opened the list keeps it open where it is wider.
+        this._strip = new St.Widget({reactive: true, track_hover: true, visible: false});
+        Main.layoutManager.addTopChrome(this._strip);
+        this._panel = new ShelfPanel();
+        Main.layoutManager.addTopChrome(this._panel);
+        this._strip.connect('notify::hover', () => this._restIfLeft());
+        this._panel.connect('notify::hover', () => this._restIfLeft());
+    }
+
+    get isOpen() {
+        return this._panel.visible;
+    }
+
+    setUnpasted(unpasted) {
+        this._unpasted = unpasted;
+        this._showDot();
+    }
+
+    // What the program has now, or null while it is not running. A change
+    // while the list is open rebuilds it after a removal from it, and puts
+    // it to rest otherwise (a new copy), as the program's own list does.
+    setContent(content) {
+        this._content = content;
+        const rebuild = this.isOpen && this._removing && content?.clips.length > 0;
+        this._removing = false;
+        if (rebuild)
+            this._fill();
+        else
+            this.rest();
+    }
+
+    open(monitorIndex) {
+        if (this.isOpen || !this._content)
+            return;
+        this._placement = new Placement(monitorIndex);
+        this._dot.hide();
+        // It grows from the resting frame, where only the dot showed.
+        this._panel.set({...this._placement.restingFrame, visible: true});
+        const span = this._placement.span;
+        this._strip.set({
+            x: span.x1, y: span.y1, width: span.x2 - span.x1, height: span.y2 - span.y1, visible: true,
+        });
+        this._fill();
+    }
+
+    // Collapses at once, without animation.
+    rest() {
+        this._panel.remove_all_transitions();
+        this._panel.hide();
+        this._panel.clear();
+        this._strip.hide();
+        this._removing = false;
+        this._showDot();
+    }
+
+    destroy() {
+        this._dot.destroy();
+        this._strip.destroy();
+        this._panel.destroy();
+    }
+
+    _fill() {
+        const {clips, width, contentHeight, rowHeights} = this._content;
+        this._panel.fill({
+            clips, rowHeights,
+            gap: this._placement.gap,
+            removeIcon: this._removeIcon,
+            onSelect: id => {
+                this.rest();
+                this._onRestore(id);
+            },
+            onRemove: id => {
+                this._removing = true;
+                this._onRemove(id);
+            },
+        });
+        this._panel.remove_all_transitions();
+        this._panel.ease({
+            ...this._placement.openFrame(width, contentHeight),
+            duration: GROW_TIME,
+            mode: Clutter.AnimationMode.EASE_IN_OUT,
+        });
+    }
+
+    // The dot, on the monitor the pointer is on, while the program runs and
+    // its newest copy is not pasted.
+    _showDot() {
+        if (this.isOpen)
+            return;
+        const monitorIndex = global.display.get_current_monitor();
+        this._dot.visible = this._unpasted && this._content !== null &&
+            Main.layoutManager.monitors[monitorIndex] !== undefined;
+        if (!this._dot.visible)
+            return;
+        const {x, y} = new Placement(monitorIndex).dotPosition;
+        this._dot.set_position(x, y);
+    }
+
+    _restIfLeft() {
+        if (!this.isOpen)
+            return;
+        const [x, y] = global.get_pointer();
+        if (!contains(this._panel, x, y) && !contains(this._strip, x, y))
+            this.rest();
+    }
+}
