@@ -12,7 +12,8 @@ fonts-noto-color-emoji fonts-dejavu-core
 dpkg-dev file desktop-file-utils appstream
 libwayland-dev libwayland-bin qt6-wayland
 qt6-base-private-dev sway wl-clipboard grim xwayland wev
-kwin-wayland plasma-wayland-protocols dbus"
+kwin-wayland plasma-wayland-protocols dbus
+gnome-shell libglib2.0-bin"
 
 PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""

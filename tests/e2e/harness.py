@@ -59,6 +59,12 @@ class Driver:
     clipboard's name for UTF-8 text there."""
 
     log = ""  # the display server's own, shown when a scenario fails
+    gap = GAP  # the top gap the program keeps there, from what the desktop reserves
+
+    @property
+    def band(self):
+        """How many rows of the top edge, from the top, open the list."""
+        return self.gap + 3
 
     def __init__(self, owner_tool):
         self.owner_tool, self.procs = owner_tool, []
@@ -445,6 +451,9 @@ def new_driver():
         return Sway(ARGS.wl_owner, ARGS.pointer)
     if ARGS.driver == "kwin":
         return KWin(ARGS.wl_owner, ARGS.pointer, ARGS.backdrop)
+    if ARGS.driver == "gnome":
+        from gnome_shell import GnomeShell  # which builds on this module
+        return GnomeShell(ARGS.owner, ARGS.gnome_extension)
     return X11(ARGS.owner)
 
 
@@ -565,10 +574,11 @@ class Case(unittest.TestCase):
             box = self.panel(mid, top, s)
             if not box or box[:3] != (mid - 110, top, mid + 110):
                 return None
-            bands = [(y, y + 30) for y in range(top + GAP + 8, box[3] - 29, 33)] if rows else [(top + GAP, box[3])]
+            gap = self.d.gap
+            bands = [(y, y + 30) for y in range(top + gap + 8, box[3] - 29, 33)] if rows else [(top + gap, box[3])]
             lit = all(sum(min(px(s, x, y)) > 150 for x in range(box[0] + 8, box[2] - 8) for y in range(*band)) > 5
                       for band in bands)
-            return lit and (box[3] - top - GAP == 13 + 33 * rows if rows else 24 <= box[3] - top - GAP <= 40) and box
+            return lit and (box[3] - top - gap == 13 + 33 * rows if rows else 24 <= box[3] - top - gap <= 40) and box
         self.box = self.wait(lambda: shown(self.shot()), f"the list of {rows} at x {mid}")
         return self
 
@@ -576,7 +586,8 @@ class Case(unittest.TestCase):
         """Waits for the resting panel on the display centred on `mid`: no
         list there, and the dot (or none; None: either) alone on its row."""
         def at_rest(s):
-            teal = [x for x in range(s.w) if all(abs(a - b) < 30 for a, b in zip(px(s, x, top + 12), (45, 212, 191)))]
+            row = top + self.d.gap // 2  # the dot's middle
+            teal = [x for x in range(s.w) if all(abs(a - b) < 30 for a, b in zip(px(s, x, row), (45, 212, 191)))]
             lit = bool(teal) and mid + 100 <= teal[0] and teal[-1] < mid + 110
             return self.panel(mid, top, s) is None and dot in (None, lit) and (lit or not teal)
         self.wait(lambda: at_rest(self.shot()), f"the resting panel at x {mid}, dot {dot}")
@@ -592,7 +603,9 @@ def main(table):
     parser = argparse.ArgumentParser()
     parser.add_argument("--list", action="store_true", help="print the names of the driver's scenarios")
     parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check (X11)")
-    parser.add_argument("--driver", choices=("x11", "sway", "kwin"), default="x11")
+    parser.add_argument("--driver", choices=("x11", "sway", "kwin", "gnome"), default="x11")
+    parser.add_argument("--gnome-extension", action="append", default=[], metavar="DIR",
+                        help="a GNOME Shell extension's folder, enabled in the gnome driver's Shell")
     parser.add_argument("--binary", help="the program")
     parser.add_argument("--owner", help="the X11 clipboard owner tool")
     parser.add_argument("--wl-owner", help="the Wayland clipboard owner tool")
