@@ -53,6 +53,7 @@ SWING = 14          # px on each axis, of the pointer's to and fro
 QUIET_S = 0.3       # no panel frame for this long: the panel has settled
 ENTRY_TIMEOUT_S = 5.0
 WRAP_US = 1 << 32   # the log's stamps are microseconds in 32 bits
+DAY_US = 86400 * 10**6
 
 
 class SwaySession(Sway):
@@ -169,7 +170,10 @@ class ProtocolLog:
     for a commit carrying a buffer on a layer surface, grown when its damage
     reaches below the surface's resting height."""
 
-    LINE = re.compile(r"\[\s*(\d+)\.(\d{3})\]\s+(?:->\s+)?(\w+)@(\d+)\.(\w+)\((.*)\)$")
+    # libwayland before 1.23 stamps "[milliseconds.micro]" and names objects
+    # wl_surface@32; from 1.23 on "[hh:mm:ss.micro] {queue}" and wl_surface#32.
+    LINE = re.compile(r"\[\s*(?:(\d+):(\d+):)?(\d+)\.(\d+)\]\s+(?:\{[^}]*\}\s+)?(?:->\s+)?(\w+)[@#](\d+)\.(\w+)"
+                      r"\((.*)\)$")
 
     def __init__(self, path):
         self.file, self.partial = open(path, errors="replace"), ""
@@ -180,17 +184,29 @@ class ProtocolLog:
         self.partial, found = lines.pop(), []
         for line in lines:
             if m := self.LINE.match(line):
-                stamp, interface, oid, message, args = int(m[1]) * 1000 + int(m[2]), m[3], int(m[4]), m[5], m[6]
+                stamp, interface, oid, message, args = self._stamp(m), m[5], int(m[6]), m[7], m[8]
                 if event := self._take(interface, oid, message, args):
                     found.append((stamp, *event))
         return found
 
+    @staticmethod
+    def _stamp(m):
+        """The line's time in the warps' terms: CLOCK_REALTIME microseconds
+        in 32 bits. A time of day is taken as today's, in UTC like the
+        machines here, or yesterday's just after midnight."""
+        if not m[1]:
+            return int(m[3]) * 1000 + int(m[4])
+        now = time.time_ns() // 1000
+        midnight = now - now % DAY_US
+        stamp = midnight + ((int(m[1]) * 60 + int(m[2])) * 60 + int(m[3])) * 10**6 + int(m[4])
+        return (stamp - DAY_US * (stamp > now + 3600 * 10**6)) % WRAP_US
+
     def _take(self, interface, oid, message, args):
         numbers = [int(n) for n in re.findall(r"-?\d+", args)]
         if interface == "wl_pointer" and message in ("enter", "leave"):
-            return message, int(re.search(r"wl_surface@(\d+)", args)[1]), False
+            return message, int(re.search(r"wl_surface[@#](\d+)", args)[1]), False
         if message == "get_layer_surface":
-            layer, surface = re.search(r"zwlr_layer_surface_v1@(\d+), wl_surface@(\d+)", args).groups()
+            layer, surface = re.search(r"zwlr_layer_surface_v1[@#](\d+), wl_surface[@#](\d+)", args).groups()
             self.layers[int(layer)] = int(surface)
             self.rest.pop(int(surface), None)
         elif interface == "zwlr_layer_surface_v1" and message == "set_size" and oid in self.layers:
