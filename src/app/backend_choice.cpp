@@ -14,7 +14,7 @@ std::vector<std::string> split(const std::string& list) {
   return parts;
 }
 
-std::string whyNotWayland(const WaylandOffer& offer) {
+std::string whyNotWayland(const CompositorOffer& offer) {
   if (!offer.reachable) return "cannot reach the Wayland compositor";
   return "the compositor offers no " + offer.missing;
 }
@@ -25,13 +25,13 @@ std::string noX11(const BackendRequest& request) {
 
 }  // namespace
 
-BackendChoice chooseBackend(const BackendRequest& request, const std::function<WaylandOffer()>& probeWayland,
+BackendChoice chooseBackend(const BackendRequest& request, const std::function<CompositorOffer()>& probeWayland,
                             const std::function<bool()>& x11Reachable) {
   if (request.platform) {
     std::string why = "no platform named";
     for (const std::string& platform : split(*request.platform)) {
       if (platform.rfind("wayland", 0) == 0) {
-        const WaylandOffer offer = probeWayland();
+        const CompositorOffer offer = probeWayland();
         if (offer.reachable && offer.missing.empty()) return {BackendKind::wayland, {}};
         why = whyNotWayland(offer) + "; cannot run on Wayland";
       } else if (platform == "xcb") {
@@ -46,7 +46,7 @@ BackendChoice chooseBackend(const BackendRequest& request, const std::function<W
 
   std::string note;
   if (request.waylandDisplaySet) {
-    const WaylandOffer offer = probeWayland();
+    const CompositorOffer offer = probeWayland();
     if (offer.reachable && offer.missing.empty()) return {BackendKind::wayland, {}};
     note = whyNotWayland(offer);
   }

@@ -10,7 +10,7 @@ enum class BackendKind { x11, wayland };
 
 // What the Wayland compositor offers: reachable or not, and the first
 // protocol the program needs that it lacks (empty when none).
-struct WaylandOffer {
+struct CompositorOffer {
   bool reachable = false;
   std::string missing;
 };
@@ -35,7 +35,7 @@ struct BackendChoice {
 // offers layer-shell and data-control, else X11 (through Xwayland where
 // that is how the desktop serves X programs); a platform the user names
 // is taken as given. The probes run only when needed.
-BackendChoice chooseBackend(const BackendRequest& request, const std::function<WaylandOffer()>& probeWayland,
+BackendChoice chooseBackend(const BackendRequest& request, const std::function<CompositorOffer()>& probeWayland,
                             const std::function<bool()>& x11Reachable);
 
 }  // namespace tuckshelf

@@ -48,7 +48,7 @@ BackendChoice chooseBackend(int argc, char** argv) {
       request,
       [] {
         const WaylandProtocols offered = probeWaylandCompositor();
-        return WaylandOffer{offered.reachable, offered.firstMissing()};
+        return CompositorOffer{offered.reachable, offered.firstMissing()};
       },
       x11DisplayReachable);
 }

@@ -33,11 +33,11 @@ TEST(CommandLine, OurOptionsQtsOwnAndMistakes) {
 
 // Which backend runs, what it says, and which probes it needed.
 TEST(BackendChoice, NativeWhereOfferedElseX11WithAReason) {
-  const WaylandOffer full{true, ""}, noLayerShell{true, "zwlr_layer_shell_v1"}, unreachable{false, ""};
+  const CompositorOffer full{true, ""}, noLayerShell{true, "zwlr_layer_shell_v1"}, unreachable{false, ""};
   struct Case {
     std::optional<std::string> platform;
     bool wayland;
-    WaylandOffer offer;
+    CompositorOffer offer;
     bool x11;
     std::optional<BackendKind> kind;
     const char* says;
