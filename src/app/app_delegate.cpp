@@ -57,8 +57,10 @@ void AppDelegate::launch() {
     d.pointer_->handle(PointerPresence::Region::band, e);
   }));
   if (auto screen = notchScreen(services_.displays)) buildOverlay(*screen);
-  pollTimer_ = services_.timers.scheduleRepeating(0.4, weakly(weak, [](AppDelegate& d) { d.pollTick(); }));
   showCurrentClipboard();
+  // The display server reports every change of the clipboard: nothing
+  // runs while nothing happens.
+  services_.clipboard.setChangeHandler(weakly(weak, [](AppDelegate& d) { d.changeCheck(); }));
 
   services_.clipboard.setPasteHandler(weakly(weak, [](AppDelegate& d) { d.pasted(); }));
   services_.clipboard.setOwnerGoneHandler(weakly(weak, [](AppDelegate& d) { d.keepWhatOwnerHeld(); }));
@@ -83,9 +85,6 @@ void AppDelegate::buildOverlay(const ScreenInfo& screen) {
 }
 
 // ---- Event sources --------------------------------------------------------
-
-// The clipboard's work only: the pointer reports itself where it matters.
-void AppDelegate::pollTick() { changeCheck(); }
 
 void AppDelegate::pasteKeyHandler(const KeyDown& event) {
   // Ctrl+V and Ctrl+Shift+V paste almost everywhere; Shift+Insert in
@@ -345,7 +344,7 @@ void AppDelegate::writeToClipboard(const ClipItem& entry) {
 // the newest entry is what the user expects the next paste to give. Not a
 // new copy: the history and the dot stay as they are.
 void AppDelegate::keepWhatOwnerHeld() {
-  changeCheck();  // a copy read since the last tick is the newest entry
+  changeCheck();  // a copy read but not yet reported is the newest entry
   if (history_.empty()) return;
   const std::optional<ClipItem> held = clipboardEntry();
   if (!held || held->key != history_.front().key) return;

@@ -44,18 +44,17 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
   static std::shared_ptr<AppDelegate> create(PlatformServices services);
 
-  // Launch: single instance, stored history, overlay, timer, first
-  // capture, monitors.
+  // Launch: single instance, stored history, overlay, first capture, the
+  // clipboard's reports, monitors.
   void launch();
 
   // Event sources.
-  void pollTick();
   void pasteKeyHandler(const KeyDown& event);
   // The newest clip was pasted: the dot goes.
   void pasted();
   void screensChanged();
 
-  // Capture.
+  // Capture: a new generation of the clipboard, if any, taken up.
   void changeCheck();
   void showCurrentClipboard();
   // The owner of the clipboard is going: keep the newest entry pasteable
@@ -142,7 +141,6 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   History history_;
   bool unpasted_ = false;
   std::int64_t lastChangeCount_;
-  TimerToken pollTimer_;
   MonitorToken globalMonitor_;
   MonitorToken localMonitor_;
   std::unique_ptr<PointerPresence> pointer_;

@@ -29,6 +29,11 @@ class Clipboard {
   virtual void setText(const QString& text) = 0;
   virtual void setImage(const std::shared_ptr<const ClipImage>& image) = 0;
 
+  // Called soon after the contents change, from the event loop: once for
+  // all the generations that came meanwhile, this program's own writes
+  // among them. The display server reports every change, so nothing here
+  // needs asking.
+  virtual void setChangeHandler(std::function<void()> handler) = 0;
   // Called when another program is given the contents this program put on
   // the clipboard: a paste. Probes of the types on offer do not count.
   virtual void setPasteHandler(std::function<void()> handler) = 0;

@@ -53,7 +53,7 @@ struct FakeClipboardDriver {
     clipboard.copyBoth(text, image.isNull() ? nullptr : ClipImage::fromImage(image));
   }
   void ownerGoes(bool onPurpose) { clipboard.ownerQuits(onPurpose); }
-  bool waitFor(const std::function<bool()>& done) { return done(); }
+  bool waitFor(const std::function<bool()>& done) { return clipboard.report(), done(); }
   std::optional<QString> pastedText() { return clipboard.pasteElsewhere(), clipboard.txt; }
   QImage pastedImage() { return clipboard.pasteElsewhere(true), pixelsOf(clipboard.img); }
   void probeTargets() {}
@@ -196,6 +196,22 @@ TYPED_TEST(ClipboardContract, AnotherProgramsCopyIsANewGenerationReadWithinLimit
     EXPECT_EQ(this->clip.text(), c.readText);
     EXPECT_EQ(pixelsOf(this->clip.image()), c.readImage ? c.image : QImage());
   }
+}
+
+// Every new generation is reported, this program's own writes too, but
+// from the event loop: never from inside a write, so that the program knows
+// its own generation by the time the report comes.
+TYPED_TEST(ClipboardContract, ChangesAreReportedFromTheEventLoop) {
+  Clipboard& clip = this->clip;
+  int reports = 0;
+  std::int64_t reported = -1;
+  clip.setChangeHandler([&] { ++reports, reported = clip.generation(); });
+  clip.setText(QStringLiteral("mine"));
+  EXPECT_EQ(reports, 0);
+  ASSERT_TRUE(this->driver.waitFor([&] { return reported == clip.generation(); }));
+  this->copied(QStringLiteral("theirs"));
+  EXPECT_TRUE(this->driver.waitFor([&] { return reported == clip.generation(); })) << "another's change unreported";
+  EXPECT_EQ(reports, 2);
 }
 
 // The program that copied is going: what it held may be written back

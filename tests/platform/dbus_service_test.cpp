@@ -112,7 +112,7 @@ TEST_F(DBusServiceTest, TheInterfaceIsTheOneItsFileDescribes) {
 TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   EXPECT_EQ(changesAfter([&] { rig.copied("one"); }), 1);
   rig.copied("two"), rig.clipboard.copyImage(ClipImage::fromImage(QImage(40, 30, QImage::Format_RGB32)));
-  rig.timers.fire();
+  rig.clipboard.report();
   const DBusClips three = clips();
   ASSERT_EQ(three.size(), 3);
   EXPECT_TRUE(three[0].kind == "image" && QImage::fromData(three[0].thumbnail).size() == QSize(40, 30));

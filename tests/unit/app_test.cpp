@@ -28,9 +28,9 @@ TEST(Launch, ClaimsTheDisplayLoadsCapturesAndRestsWithTheDot) {
     EXPECT_TRUE(rig.overlay->setup.frame == (Rect{835, 1048, 250, 32}) && rig.overlay->frameSets == 1);  // placed once
     EXPECT_TRUE(d->unpasted() && rig.overlay->visible && !rig.overlay->dotHidden);
     EXPECT_EQ(rig.bands.bands, std::vector<Rect>{(Rect{835, 1053, 216, 27})});
-    EXPECT_TRUE(rig.timers.timers.size() == 1 && rig.timers.timers[0].seconds == 0.4);
+    EXPECT_TRUE(rig.timers.timers.empty());  // nothing runs while nothing happens
     const int writes = rig.defaults.writes;
-    rig.timers.fire(), rig.instance.quitting();  // not taken up twice, and stored once more on the way out
+    rig.clipboard.report(), rig.instance.quitting();  // not taken up twice, and stored once more on the way out
     EXPECT_EQ(rig.defaults.writes, writes + 1);
     rig.pointAtNotch(), rig.instance.clear();  // from the command line
     EXPECT_TRUE(d->history().empty() && rig.defaults.stored().isEmpty() && d->mode() == Mode::normal);
@@ -57,37 +57,37 @@ TEST(Events, HandlersDoNothingOnceTheDelegateIsGone) {
   auto d = rig.launch(QStringLiteral("a"));
   rig.pointAtNotch();
   const RowContent row = rig.overlay->rows.at(0);
-  const auto tick = rig.timers.timers.at(0).handler;
+  const auto report = rig.clipboard.changed;
   const auto panel = rig.overlay->pointer;
   rig.band(Kind::left);  // a leave waiting out its grace
   d.reset();
   rig.clipboard.copyText(QStringLiteral("b"));
   const std::int64_t count = rig.clipboard.count;
-  row.onSelect(), row.onDelete(), tick(), rig.timers.settle(), rig.instance.quitting(), rig.instance.clear();
+  row.onSelect(), row.onDelete(), report(), rig.timers.settle(), rig.instance.quitting(), rig.instance.clear();
   rig.monitors.typeKey(true, QStringLiteral("v")), rig.pointAtNotch(), panel({Kind::entered, {960, 1060}});
   rig.displays.notifyChanged(), rig.clipboard.ownerQuits();
   EXPECT_TRUE(rig.clipboard.count == count + 1 && rig.defaults.writes == 1 && rig.overlaysBuilt == 1);
 }
 
-TEST(Events, ATickTakesUpOnlyTheLatestContents) {
+TEST(Events, AReportTakesUpOnlyTheLatestContents) {
   Rig rig;
   rig.defaults.values[kHistoryKey] = {"a"};
   auto d = rig.launch();  // with an empty clipboard
   EXPECT_TRUE(!d->unpasted() && rig.overlay->dotHidden);
   const int reads = rig.clipboard.reads;
-  rig.timers.fire();
+  rig.clipboard.report();
   EXPECT_EQ(rig.clipboard.reads, reads);  // unchanged: contents not read
   for (const char* copied : {"one", "two", "three"}) rig.clipboard.copyText(QString::fromUtf8(copied));
-  rig.timers.fire();
+  rig.clipboard.report();
   EXPECT_TRUE(texts(d->history()) == (QStringList{"three", "a"}) && rig.defaults.writes == 1);
   QImage img(2, 2, QImage::Format_RGB32);
   img.fill(Qt::green);
   rig.clipboard.copyBoth(QStringLiteral(" \n\t"), ClipImage::fromImage(img));  // blank text: the picture counts
-  rig.timers.fire();
+  rig.clipboard.report();
   EXPECT_EQ(d->history().at(0).image, rig.clipboard.img);
   EXPECT_EQ(rig.defaults.stored(), (QStringList{"three", "a"}));
   rig.clipboard.copyText(QStringLiteral(" words\n")), rig.clipboard.count = 3;  // a generation going down changes too
-  rig.timers.fire();
+  rig.clipboard.report();
   EXPECT_EQ(texts(d->history()), (QStringList{"words", "<img>", "three", "a"}));
   rig.copied(QStringLiteral("\n"));
   EXPECT_TRUE(!d->unpasted() && d->history().size() == 4);
@@ -127,7 +127,7 @@ TEST(Events, WhatAQuittingOwnerHeldStaysPasteable) {
     const int writes = rig.defaults.writes;
     rig.clipboard.ownerQuits(onPurpose);
     EXPECT_EQ(rig.clipboard.txt, kept ? std::optional<QString>("x") : std::nullopt) << copied;
-    rig.timers.fire();  // not a copy to record again
+    rig.clipboard.report();  // not a copy to record again
     EXPECT_TRUE(rig.defaults.writes == writes && texts(d->history()) == QStringList{"x"} && d->unpasted() == kept);
   }
 }
@@ -168,23 +168,23 @@ void expectOpen(const Rig& rig, Mode mode, bool list) {
 
 TEST(Hover, PointerEventsOpenAndCollapseTheList) {
   // What reaches the program, one step at a time.
-  enum What { band, panel, grace, tick, staleQuery };
+  enum What { band, panel, grace, report, staleQuery };
   struct Step { What what; Kind kind = Kind::moved; Point p = kNotch; };
   const Step enterBand{band, Kind::entered}, leaveBand{band, Kind::left}, enterPanel{panel, Kind::entered, {960, 1030}},
-      leavePanel{panel, Kind::left}, graceOver{grace}, aTick{tick}, stale{staleQuery};
+      leavePanel{panel, Kind::left}, graceOver{grace}, aReport{report}, stale{staleQuery};
   struct Case { const char* name; std::vector<Step> steps; Mode after; };
   for (const Case& c : std::vector<Case>{
            {"entering the band opens", {enterBand}, Mode::expanded},
            {"the band's own left column is outside the rule", {{band, Kind::entered, {835, 1079}}}, Mode::normal},
            {"motion into the rule opens", {{band, Kind::entered, {835, 1079}}, {band, Kind::moved, {836, 1079}}},
             Mode::expanded},
-           {"a pointer query alone never opens", {stale, aTick, graceOver}, Mode::normal},
+           {"a pointer query alone never opens", {stale, aReport, graceOver}, Mode::normal},
            {"leaving band and panel", {enterBand, enterPanel, leaveBand, leavePanel, graceOver}, Mode::normal},
            {"from the panel back into the band within the grace",
             {enterBand, enterPanel, leaveBand, leavePanel, enterBand, graceOver}, Mode::expanded},
            {"into the panel reported after the band's leave", {enterBand, leaveBand, enterPanel, graceOver},
             Mode::expanded},
-           {"a stale query does not hold it open", {enterBand, leaveBand, stale, graceOver, aTick}, Mode::normal},
+           {"a stale query does not hold it open", {enterBand, leaveBand, stale, graceOver, aReport}, Mode::normal},
            {"into the panel's corner pixel", {enterBand, {panel, Kind::entered, {850, 1011}}, leaveBand, graceOver},
             Mode::expanded},
            {"left of the panel, in the band", {enterBand, {band, Kind::moved, {840, 1079}}}, Mode::expanded},
@@ -197,7 +197,7 @@ TEST(Hover, PointerEventsOpenAndCollapseTheList) {
       if (s.what == band) rig.band(s.kind, s.p);
       if (s.what == panel) rig.panel(s.kind, s.p);
       if (s.what == grace) rig.timers.settle();
-      if (s.what == tick) rig.timers.fire();
+      if (s.what == report) rig.clipboard.report();
       if (s.what == staleQuery) rig.displays.pointer = s.p;
     }
     EXPECT_EQ(d->mode(), c.after);
@@ -220,7 +220,7 @@ TEST(Hover, OpensTheListOrTheMessageAndRestsAgain) {
     EXPECT_TRUE(!empty || (label.text == u"clipboard's empty \u2728"_s && label.whiteAlpha == 0.8 &&
                            label.obliqueness == 0.18));
     rig.panel(Kind::entered, {1060, 1075}), rig.band(Kind::left);  // down onto the panel, right of the band
-    rig.timers.settle(), rig.timers.fire();
+    rig.timers.settle(), rig.clipboard.report();
     EXPECT_TRUE(d->mode() == Mode::expanded && rig.overlay->rowBuilds == (empty ? 0 : 1));
     rig.pointAway();
     expectResting(rig, d->mode(), !empty);

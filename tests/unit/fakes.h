@@ -34,7 +34,8 @@ class FakeClipboard : public Clipboard {
   int reads = 0;
   qsizetype maxBytes = qsizetype(256) << 20;
   qint64 maxPixels = 100'000'000;
-  std::function<void()> pasted, ownerGone;
+  std::function<void()> pasted, ownerGone, changed;
+  bool changePending = false;
 
   // Another program copies something.
   void copyText(const QString& t) { copyBoth(t, nullptr); }
@@ -46,6 +47,12 @@ class FakeClipboard : public Clipboard {
     if (i && qint64(i->size().width()) * i->size().height() > maxPixels) i.reset();
     if ((t && t->toUtf8().size() > maxBytes) || (i && i->encoded().size() > maxBytes)) return;
     txt = std::move(t), img = std::move(i);
+    changePending = true;
+  }
+  // The clipboard's report of the changes since the last reaches the
+  // program, as the event loop turns: once for all of them.
+  void report() {
+    if (std::exchange(changePending, false) && changed) changed();
   }
   // Another program pastes text or a picture: only what this program serves can tell.
   void pasteElsewhere(bool picture = false) { ours && (picture ? !!img : !!txt) && pasted ? pasted() : void(); }
@@ -60,9 +67,10 @@ class FakeClipboard : public Clipboard {
   std::int64_t generation() override { return count; }
   std::optional<QString> text() override { return ++reads, txt; }
   std::shared_ptr<const ClipImage> image() override { return ++reads, img; }
-  void clear() override { ++count, ours = true, txt.reset(), img.reset(); }
+  void clear() override { ++count, changePending = true, ours = true, txt.reset(), img.reset(); }
   void setText(const QString& t) override { clear(), txt = t; }
   void setImage(const std::shared_ptr<const ClipImage>& i) override { clear(), img = i; }
+  void setChangeHandler(std::function<void()> h) override { changed = std::move(h); }
   void setPasteHandler(std::function<void()> h) override { pasted = std::move(h); }
   void setOwnerGoneHandler(std::function<void()> h) override { ownerGone = std::move(h); }
 };
@@ -254,8 +262,8 @@ struct Rig {
     if (overlay->visible && !overlay->ignoresMouse) overlay->pointer({kind, p});
   }
   void pointAtNotch() { band(Kind::entered, {960, 1080}); }
-  // Another program copies `text`, and the poll comes round.
-  void copied(const QString& text) { clipboard.copyText(text), timers.fire(); }
+  // Another program copies `text`, and the clipboard's report comes.
+  void copied(const QString& text) { clipboard.copyText(text), clipboard.report(); }
   // Out of the band and the panel, and the grace for coming back over.
   void pointAway() { panel(Kind::left), band(Kind::left), displays.pointer = {100, 100}, timers.settle(); }
 };

@@ -134,10 +134,10 @@ TEST_F(List, RowsFollowTheHistoryAndSelectPutsOneBackInFront) {
   rig.overlay->clickRow(2);
   EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("c") && d->unpasted() && !rig.overlay->dotHidden && resting());
   const int writes = rig.defaults.writes;
-  rig.timers.fire();  // its own write is not a new copy
+  rig.clipboard.report();  // its own write is not a new copy
   EXPECT_TRUE(rig.defaults.stored() == (QStringList{"c", "e", "d", "b", "a"}) && rig.defaults.writes == writes);
 
-  rig.clipboard.copyImage(picture(400, 300)), rig.timers.fire(), rig.pointAtNotch();  // a picture, written back
+  rig.clipboard.copyImage(picture(400, 300)), rig.clipboard.report(), rig.pointAtNotch();  // a picture, written back
   EXPECT_EQ(displayText(rows().at(0).item), QStringLiteral("\U0001F5BC  Image"));
   const auto copied = rig.clipboard.img;
   rig.clipboard.copyText(QStringLiteral("elsewhere")), rig.overlay->clickRow(0);
@@ -162,7 +162,7 @@ TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntriesAndTheLastRests) {
   EXPECT_TRUE(rig.defaults.stored().isEmpty() && resting());
   // What was copied stays on the clipboard, and is not taken up again.
   EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("only") && d->lastChangeCount() == seen && d->unpasted());
-  rig.timers.fire();
+  rig.clipboard.report();
   EXPECT_TRUE(d->history().empty());
 }
 

@@ -8,7 +8,7 @@ namespace tuckshelf {
 void ClipboardState::readEnded(ClipboardContents contents) {
   const bool sameGeneration = readingAtLaunch_ && !launchWaitGaveUp_;
   contents_ = std::move(contents);
-  if (!sameGeneration) ++generation_;
+  if (!sameGeneration) moveOn();
   readingAtLaunch_ = false;
   wake();
 }
@@ -16,8 +16,22 @@ void ClipboardState::readEnded(ClipboardContents contents) {
 void ClipboardState::replace(ClipboardContents contents) {
   readingAtLaunch_ = false;
   contents_ = std::move(contents);
-  ++generation_;
+  moveOn();
   wake();
+}
+
+// A new generation, reported from the event loop: never from inside a
+// write of the program's own, which then learns of its generation first.
+void ClipboardState::moveOn() {
+  ++generation_;
+  if (std::exchange(reportQueued_, true)) return;
+  QMetaObject::invokeMethod(
+      &reports_,
+      [this] {
+        reportQueued_ = false;
+        if (const auto changed = changed_) changed();
+      },
+      Qt::QueuedConnection);
 }
 
 void ClipboardState::waitAtLaunch(int ms, const std::function<bool()>& pending) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include <QObject>
 #include <QString>
 
 #include "history/clip_image.h"
@@ -37,6 +38,9 @@ class ClipboardState {
   // generation at once.
   void replace(ClipboardContents contents);
 
+  // See Clipboard::setChangeHandler.
+  void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+
   // Runs the event loop while `pending` holds, for `ms` at most.
   void waitAtLaunch(int ms, const std::function<bool()>& pending);
   // Ends that wait early: nothing more is coming.
@@ -48,6 +52,10 @@ class ClipboardState {
   bool readingAtLaunch_ = false;
   bool launchWaitGaveUp_ = false;
   QEventLoop* launchWait_ = nullptr;
+  std::function<void()> changed_;
+  bool reportQueued_ = false;
+  QObject reports_;  // ends a queued report with this object
+  void moveOn();
 };
 
 }  // namespace tuckshelf
