@@ -27,6 +27,7 @@ class WaylandHoverBands::Band : public QRasterWindow {
     QScreen* screen = QGuiApplication::screenAt(QPoint(pixels.center().x(), pixels.top()));
     screen_ = screen ? screen : QGuiApplication::primaryScreen();
     create();
+    owner.pacer_.pace(*this);
     layer_ = WaylandLayerSurface::create(owner.globals_, *this, screen_, pixels);
     if (layer_) show();
   }

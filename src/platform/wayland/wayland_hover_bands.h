@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "platform/pointer_events.h"
+#include "platform/qt/qt_motion_pacer.h"
 
 
 namespace tuckshelf {
@@ -33,6 +34,7 @@ class WaylandHoverBands final : public HoverBands {
   void report(const PointerEvent& event, QScreen* screen);
 
   WaylandQtGlobals& globals_;
+  QtMotionPacer pacer_;  // before the bands: it outlives them
   std::vector<std::unique_ptr<Band>> bands_;
   PointerHandler handler_;
   QPointer<QScreen> lastEntered_;

@@ -68,6 +68,8 @@ void WaylandWindowShaper::prepare(QWidget& window) {
   }
   window.installEventFilter(painted_.get());
   window.windowHandle()->installEventFilter(painted_.get());
+  // Qt delivers every motion event on Wayland; the panel needs a frame's.
+  pacer_.pace(*window.windowHandle());
   panels_[&window] = std::move(panel);
 }
 
@@ -124,7 +126,10 @@ void WaylandWindowShaper::release(QWidget& window) {
   const auto found = panels_.find(&window);
   if (found == panels_.end()) return;
   window.removeEventFilter(painted_.get());
-  if (found->second->handle) found->second->handle->removeEventFilter(painted_.get());
+  if (QWindow* handle = found->second->handle) {
+    handle->removeEventFilter(painted_.get());
+    handle->removeEventFilter(&pacer_);
+  }
   panels_.erase(found);
   wl_display_flush(globals_.display());
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QWindow>
 
+#include "platform/qt/qt_motion_pacer.h"
 #include "platform/wayland/wayland_layer_surface.h"
 #include "platform/window_shaper.h"
 
@@ -49,6 +50,7 @@ class WaylandWindowShaper final : public WindowShaper {
   WaylandQtGlobals& globals_;
   std::map<const QWidget*, std::unique_ptr<Panel>> panels_;
   std::unique_ptr<Painted> painted_;
+  QtMotionPacer pacer_;
 };
 
 }  // namespace tuckshelf
