@@ -50,6 +50,7 @@ add_custom_command(OUTPUT "${_gnome_extension_stamp}"
                    COMMENT "Writing the GNOME Shell extension (${_gnome_extension_form} form)"
                    VERBATIM)
 add_custom_target(gnome_extension ALL DEPENDS "${_gnome_extension_stamp}")
+set_target_properties(gnome_extension PROPERTIES EXTENSION_DIR "${TUCKSHELF_GNOME_EXTENSION_DIR}")
 # `make install` and `make package` build the program's target alone.
 add_dependencies(tuckshelf gnome_extension)
 

@@ -10,8 +10,9 @@ const NUB_WIDTH = 250;
 const NUB_HEIGHT = 8;
 const DOT_SIZE = 8;
 const DOT_INSET = 16;
-// The strip that opens the list runs from half the nub's width left of the
-// centre line to 34 px short of the other half, clear of the dot.
+// The strip that opens the list lies between half the nub's width left of
+// the centre line and 34 px short of the other half, clear of the dot; as
+// the program's, its side edges are not in it.
 const SPAN_LEFT = NUB_WIDTH / 2;
 const SPAN_RIGHT = NUB_WIDTH / 2 - 34;
 const SPAN_SLOP = 3;
@@ -53,9 +54,10 @@ export class Placement {
         return this._frame(width, contentHeight);
     }
 
+    // The strip's columns x1 .. x2 - 1 and rows y1 .. y2 - 1.
     get span() {
         return {
-            x1: Math.round(this.midX - this.scale * SPAN_LEFT),
+            x1: Math.round(this.midX - this.scale * SPAN_LEFT) + 1,
             x2: Math.round(this.midX + this.scale * SPAN_RIGHT),
             y1: this.top,
             y2: this.top + this.gap + this.px(SPAN_SLOP),

@@ -100,7 +100,7 @@ export class Shelf {
     _fill() {
         const {clips, width, contentHeight, rowHeights} = this._content;
         this._panel.fill({
-            clips, rowHeights,
+            clips, width, rowHeights,
             gap: this._placement.gap,
             removeIcon: this._removeIcon,
             onSelect: id => {

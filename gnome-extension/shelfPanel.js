@@ -33,14 +33,15 @@ class ShelfPanel extends St.Widget {
         this._message = null;
     }
 
-    // Rows for `clips`, each as tall as the program said, below a band of
-    // `gap` stage pixels; the message when there are no clips.
-    fill({clips, rowHeights, gap, removeIcon, onSelect, onRemove}) {
+    // Rows for `clips`, each as tall as the program said, in a list `width`
+    // logical pixels wide below a band of `gap` stage pixels; the message
+    // when there are no clips.
+    fill({clips, width, rowHeights, gap, removeIcon, onSelect, onRemove}) {
         this.clear();
         this._gap = gap;
         this._rowHeights = rowHeights;
         this._rows = clips.map((clip, i) => new ShelfRow({
-            clip, lead: i === 0, height: rowHeights[i], removeIcon, onSelect, onRemove,
+            clip, lead: i === 0, width: width - 2 * LIST_INSET, height: rowHeights[i], removeIcon, onSelect, onRemove,
         }));
         for (const row of this._rows)
             this.add_child(row);

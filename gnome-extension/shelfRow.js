@@ -64,13 +64,20 @@ function allocateAt(actor, frame, scale) {
     }));
 }
 
+// A Pango layout of `text` in the label's font. (The font's metrics, and
+// ClutterText's font-description, are freed twice when asked for from GNOME
+// Shell 50, which then crashes.)
+function fontLayout(label, text) {
+    const layout = label.clutter_text.create_pango_layout(text);
+    layout.set_font_description(label.get_theme_node().get_font());
+    return layout;
+}
+
 // The label's line spacing, in Pango units: how far apart Pango puts two
 // baselines in the label's font when asked to space lines by the font's own
-// line height. (The font's metrics, and ClutterText's font-description, are
-// freed twice when asked for from GNOME Shell 50, which then crashes.)
+// line height.
 function lineSpacing(label) {
-    const layout = label.clutter_text.create_pango_layout('A');
-    layout.set_font_description(label.get_theme_node().get_font());
+    const layout = fontLayout(label, 'A');
     const [, oneLine] = layout.get_size();
     layout.set_text('A\nA', -1);
     layout.set_line_spacing(1);
@@ -78,26 +85,43 @@ function lineSpacing(label) {
     return twoLines - oneLine;
 }
 
+// Pango lays out the whole of a label's text, which stalls the Shell for
+// seconds on a long clip, while a row shows only the text's beginning. As
+// the program does, a label gets the shortest leading part of 64, 128, 256
+// ... characters that holds more than the row shows (`isEnough`): lines that
+// end before the part does are the whole text's lines too.
+function leadingPart(text, isEnough) {
+    for (let length = 64; ; length *= 2) {
+        const halfPair = /[\uD800-\uDBFF]/.test(text[length - 1] ?? '');
+        const part = text.slice(0, halfPair ? length - 1 : length);
+        if (part.length === text.length || isEnough(part))
+            return part;
+    }
+}
+
 // Pango sets a line's height to the font's ascent and descent, each rounded
 // up: a pixel more than the line spacing the program measured the lead row
 // with, so that its last lines would not fit. The lead row's lines are set
-// the font's line spacing apart instead.
-function spaceLinesAsMeasured(label, text) {
-    let spacing = 0;
-    label.connect_after('style-changed', () => {
-        const measured = lineSpacing(label);
-        if (measured === spacing)
-            return;
-        spacing = measured;
-        label.clutter_text.set_markup(`<span line_height="${spacing}">${GLib.markup_escape_text(text, -1)}</span>`);
+// the font's line spacing apart instead. Its part holds twice the lines the
+// room (stage pixels) shows, so that whole pixels of width change none.
+function setLeadText(label, text, room) {
+    const spacing = lineSpacing(label);
+    const layout = fontLayout(label, '');
+    layout.set_width(room.width * Pango.SCALE);
+    layout.set_wrap(Pango.WrapMode.WORD_CHAR);
+    const shown = Math.ceil(room.height * Pango.SCALE / spacing);
+    const part = leadingPart(text, p => {
+        layout.set_text(p, -1);
+        return layout.get_line_count() > 2 * shown;
     });
+    label.clutter_text.set_markup(`<span line_height="${spacing}">${GLib.markup_escape_text(part, -1)}</span>`);
 }
 
 // The text as the program has it shown: a picture's placeholder included.
-function newLabel(text, lead) {
+// `room` is the label's size in stage pixels.
+function newLabel(text, lead, room) {
     const label = new St.Label({
         style_class: lead ? 'tuckshelf-row-label tuckshelf-lead-label' : 'tuckshelf-row-label',
-        text: lead ? text : text.replace(LINE_BREAKS, ' '),
     });
     if (lead) {
         label.clutter_text.set({
@@ -105,18 +129,36 @@ function newLabel(text, lead) {
             line_wrap_mode: Pango.WrapMode.WORD_CHAR,
             ellipsize: Pango.EllipsizeMode.NONE,
         });
-        spaceLinesAsMeasured(label, text);
         // Lines beyond the room the program gave are cut, not ellipsized.
         label.clip_to_allocation = true;
     } else {
         label.clutter_text.ellipsize = Pango.EllipsizeMode.END;
+        text = text.replace(LINE_BREAKS, ' ');
     }
+    // Set once the font is known, and again only if it changes.
+    let font = '';
+    label.connect_after('style-changed', () => {
+        const now = label.get_theme_node().get_font().to_string();
+        if (now === font)
+            return;
+        font = now;
+        if (lead) {
+            setLeadText(label, text, room);
+            return;
+        }
+        const layout = fontLayout(label, '');
+        // Twice as wide as the room, as above.
+        label.text = leadingPart(text, p => {
+            layout.set_text(p, -1);
+            return layout.get_pixel_size()[0] > 2 * room.width;
+        });
+    });
     return label;
 }
 
 const RowContent = GObject.registerClass(
 class RowContent extends St.Widget {
-    _init({clip, lead, height, removeIcon}) {
+    _init({clip, lead, width, height, removeIcon}) {
         // The whole button, not the size of what it holds: newer Shells
         // centre a button's child at its natural size otherwise.
         super._init({
@@ -124,7 +166,9 @@ class RowContent extends St.Widget {
         });
         this._pad = lead ? LEAD_PAD : COMPACT_PAD;
         this._oneLine = !lead;
-        this._label = newLabel(clip.text, lead);
+        const room = rowLayout(width, height, this._pad, clip.thumbnail !== null, this._oneLine).label;
+        const scale = scaleFactor();
+        this._label = newLabel(clip.text, lead, {width: room.width * scale, height: room.height * scale});
         this.add_child(this._label);
         this._thumbnail = null;
         if (clip.thumbnail) {
@@ -164,12 +208,13 @@ class RowContent extends St.Widget {
 
 export const ShelfRow = GObject.registerClass(
 class ShelfRow extends St.Button {
-    // `height` is the row's, in logical pixels, as the program laid it out.
-    _init({clip, lead, height, removeIcon, onSelect, onRemove}) {
+    // `width` and `height` are the row's, in logical pixels, as the program
+    // laid it out.
+    _init({clip, lead, width, height, removeIcon, onSelect, onRemove}) {
         super._init({
             style_class: 'tuckshelf-row', track_hover: true, can_focus: false, accessible_name: clip.text,
         });
-        const content = new RowContent({clip, lead, height, removeIcon});
+        const content = new RowContent({clip, lead, width, height, removeIcon});
         this.set_child(content);
         this.bind_property('hover', content.removeButton, 'visible', GObject.BindingFlags.SYNC_CREATE);
         this.connect('clicked', () => onSelect(clip.id));

@@ -39,8 +39,9 @@ export class TopEdgePush {
             const span = new Placement(index).span;
             if (hasMonitorAbove(index, span))
                 return;
+            // A barrier holds the pointer at both its end columns.
             const barrier = newBarrier({
-                x1: span.x1, x2: span.x2, y1: span.y1, y2: span.y1,
+                x1: span.x1, x2: span.x2 - 1, y1: span.y1, y2: span.y1,
                 directions: Meta.BarrierDirection.POSITIVE_Y,
             });
             const pressure = new Layout.PressureBarrier(PRESSURE_THRESHOLD, PRESSURE_TIMEOUT,

@@ -8,7 +8,7 @@
 namespace tuckshelf {
 namespace {
 
-// Proportions of a 12 px "xmark.circle.fill" in its 18 px button.
+// Proportions of a 12 px filled circle with a cross, in its 18 px button.
 constexpr double kCircleShare = 13.0 / 18.0;
 constexpr double kCrossArmShare = 2.4 / 13.0;    // of the circle's diameter
 constexpr double kCrossStrokeShare = 1.6 / 13.0;  // semibold

@@ -1,15 +1,17 @@
-"""The GNOME driver: a headless GNOME Shell 43 of the test's own. GNOME
-offers no layer shell, so the program runs its X11 backend on the Shell's
-Xwayland there, and so do the tools: xclip and the owner tool (Mutter
-bridges that clipboard and the Wayland one both ways), xev and xdotool.
+"""The GNOME driver: a headless GNOME Shell of the test's own (43 or 50).
+GNOME offers no layer shell, so the program runs its X11 backend on the
+Shell's Xwayland there, and so do the tools: xclip and the owner tool (Mutter
+bridges that clipboard and the Wayland one both ways), xev and xdotool. With
+the tree's Tuckshelf extension enabled the Shell draws the shelf and the
+program none; without it the program draws its own, as an X11 program.
 
 The Shell lives on private session and system buses, which start no
 services, takes its settings from a keyfile, and keeps its runtime, home,
 configuration, data, cache and temporary folders in one folder of the
-driver's. A test-only extension puts it in unsafe mode, which opens its Eval
-and Screenshot services: the pointer and the keyboard are Clutter virtual
-devices made and driven through Eval, and pictures come from Screenshot.
-Extensions from the tree (--gnome-extension DIR) go in beside it, enabled.
+driver's. It runs in unsafe mode, which opens its Eval and Screenshot
+services: the pointer and the keyboard are Clutter virtual devices made and
+driven through Eval, and pictures come from Screenshot. Extensions from the
+tree (--gnome-extension DIR) go in, enabled.
 """
 
 import ast, contextlib, json, os, pathlib, re, shutil, subprocess, tempfile
@@ -17,7 +19,8 @@ from types import SimpleNamespace
 
 from harness import GAP, X11, wait_until
 
-UNSAFE_MODE = pathlib.Path(__file__).resolve().parent / "unsafe_mode_extension"
+SHELF = "tuckshelf@tuckshelf.github.io"  # the extension that draws the shelf
+BUS_NAME = "io.github.tuckshelf.Tuckshelf"
 ENABLED = 1  # the Shell's ExtensionState for a running extension
 MODIFIERS = dict(ctrl="Control_L", shift="Shift_L", alt="Alt_L", super="Super_L")
 
@@ -26,13 +29,18 @@ class GnomeShell(X11):
     """The X11 driver's clipboard and window tools, on the Shell's Xwayland;
     the Shell's own pointer, keyboard and pictures."""
 
-    band = 2  # the program's band on Xwayland: the top bar beneath the rest keeps its clicks
-
     def __init__(self, owner_tool, extensions=()):
         super().__init__(owner_tool)
-        self.extensions, self.base = [UNSAFE_MODE, *map(pathlib.Path, extensions)], tempfile.mkdtemp(
-            prefix="tuckshelf-gnome-")
+        self.extensions, self.base = list(map(pathlib.Path, extensions)), tempfile.mkdtemp(prefix="tuckshelf-gnome-")
+        self.shell_draws = SHELF in (json.loads((e / "metadata.json").read_text())["uuid"] for e in self.extensions)
         self.typed = None  # the X window keys are typed into, once there is one
+
+    @property
+    def band(self):
+        """The top rows that open the list: the program's top two on
+        Xwayland, so that the top bar beneath keeps its clicks; with the
+        extension the edge itself, pushed into (see move)."""
+        return 1 if self.shell_draws else 2
 
     def start(self, width, height, monitors=()):
         rects = monitors or [(0, 0, width, height)]
@@ -51,7 +59,7 @@ class GnomeShell(X11):
                          DBUS_SESSION_BUS_ADDRESS=buses["session"], DBUS_SYSTEM_BUS_ADDRESS=buses["system"])
         with open(self.base + "/shell.log", "wb") as log:
             self.shell = self.spawn(["gnome-shell", "--wayland", "--headless", "--wayland-display", "wayland-gnome",
-                                     *[f"--virtual-monitor={w}x{h}" for _ in rects]],
+                                     "--unsafe-mode", *[f"--virtual-monitor={w}x{h}" for _ in rects]],
                                     env=shell_env, stdout=log, stderr=log)
         # Programs run as in the Shell's session, where the program finds no
         # layer shell on Wayland and takes the X11 backend.
@@ -66,7 +74,13 @@ class GnomeShell(X11):
         display, xauthority = self.prepare()
         self.env.update(DISPLAY=display, XAUTHORITY=xauthority)
         self.gap = self.reserved_at_top() if len(rects) == 1 else GAP
+        # The extension's band covers the top bar, on the primary monitor only.
+        self.gaps = [self.eval("Main.panel.height") if self.shell_draws and not i else self.gap for i in range(len(rects))]
+        self.monitor_width = w
         self.move(width // 2, height // 2)  # where an X server starts it, clear of the band
+
+    def gap_at(self, mid):
+        return self.gaps[mid // self.monitor_width]
 
     # -- the session -----------------------------------------------------------
     def install_extensions(self, shell_data):
@@ -167,14 +181,24 @@ class GnomeShell(X11):
     def pointer(self):
         return tuple(self.eval("global.get_pointer().slice(0, 2)"))
 
-    def point(self, call, to):
-        """Sends a pointer event and waits until the Shell's pointer is at
-        `to`: Mutter applies it on its input thread, after Eval returned."""
-        self.eval(f"tuckshelfPointer.{call}; true")
+    def point(self, call, to, times=1):
+        """Sends a pointer event `times` and waits until the Shell's pointer
+        is at `to`: Mutter applies it on its input thread, after Eval returned."""
+        self.eval(f"for (let i = 0; i < {times}; i++) tuckshelfPointer.{call}; true")
         wait_until(lambda: self.pointer() == to, f"the pointer at {to}")
 
     def move(self, x, y):
-        self.point(f"notify_absolute_motion(GLib.get_monotonic_time(), {x}, {y})", (x, y))
+        """A warp; with the extension, one to the top edge pushes into it
+        from a little below, as a hand does: the extension opens the list on
+        a push, and a warp across its barrier is one push as long as the warp.
+        It starts below the two rows in which Mutter holds a pointer that
+        pushed already, so that this push counts anew."""
+        if self.shell_draws and y == 0:
+            self.move(x, 3)
+            # 120 px up in steps of 15, the most one step counts towards the 100 it takes.
+            self.point("notify_relative_motion(GLib.get_monotonic_time(), 0, -15)", (x, 0), 8)
+        else:
+            self.point(f"notify_absolute_motion(GLib.get_monotonic_time(), {x}, {y})", (x, y))
 
     def push(self, dx, dy):
         (x, y), (w, h) = self.pointer(), self.size
@@ -220,6 +244,37 @@ class GnomeShell(X11):
                                      f" a.get_parent() === global.top_window_group && a.x === {x} && a.y === {y})"),
                    "the probe window over the top bar")
         return presses
+
+    def native(self, x, y, w, h):
+        """wev, a Wayland client of the Shell's, at (x, y, w, h); the
+        function returned counts the button presses it got."""
+        presses = self.counted(["stdbuf", "-oL", "wev", "-f", "wl_pointer:button"], "(pressed)")
+        place = ("const win = global.get_window_actors().map(a => a.meta_window).find(m => m.get_wm_class() === 'wev');"
+                 f"win?.move_resize_frame(false, {x}, {y}, {w}, {h}); const r = win?.get_frame_rect();"
+                 "r ? [r.x, r.y, r.width, r.height] : null")
+        wait_until(lambda: self.eval(place) == [x, y, w, h], "the native window in place")
+        return presses
+
+    # -- the program -----------------------------------------------------------------
+    def surfaces(self):
+        """Without the extension the program's windows; with it who holds
+        the program's bus name, which each copy takes anew."""
+        if not self.shell_draws:
+            return super().surfaces()
+        reply = self.run("gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                         "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.GetNameOwner", BUS_NAME)
+        return set(re.findall(r"'(:[\d.]+)'", reply.stdout.decode()))
+
+    def shown(self, before=frozenset()):
+        """With the extension: a copy not `before` holds the bus name, the
+        extension has its clips (so it attached first), and the program
+        shows no window of its own."""
+        if not self.shell_draws:
+            return super().shown(before)
+        owner = next(iter(self.surfaces() - before), None)
+        return owner and not X11.surfaces(self) and self.eval(
+            f"const e = Main.extensionManager.lookup('{SHELF}').stateObj;"
+            f"e._program._proxy?.g_name_owner === '{owner}' && e._shelf._content !== null")
 
     # -- pictures and the end ------------------------------------------------------
     def screenshot(self):

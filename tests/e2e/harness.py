@@ -66,6 +66,10 @@ class Driver:
         """How many rows of the top edge, from the top, open the list."""
         return self.gap + 3
 
+    def gap_at(self, mid):
+        """The top gap on the display centred on `mid`."""
+        return self.gap
+
     def __init__(self, owner_tool):
         self.owner_tool, self.procs = owner_tool, []
         self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -179,20 +183,27 @@ class X11(Driver):
 
 class Wayland(Driver):
     """What the Wayland compositors share: wl-copy, wl-paste and the Wayland
-    owner tool for the clipboard, each with a temporary folder of the
-    driver's own; wev as another program. Keys cannot be sent to another
-    program here."""
+    owner tool for the clipboard; wev as another program. Keys cannot be
+    sent to another program here."""
 
     TEXT = "text/plain;charset=utf-8"
 
     def __init__(self, owner_tool, pointer_tool, kind):
         super().__init__(owner_tool)
         self.pointer_tool, self.base = pointer_tool, tempfile.mkdtemp(prefix=f"tuckshelf-{kind}-")
-        os.mkdir(self.base + "/tmp")
-        self.env.update(TMPDIR=self.base + "/tmp")  # where wl-copy keeps what it serves
 
-    def copy_command(self, target):
-        return ["wl-copy", "--foreground", "--type", target or self.TEXT]
+    def copy(self, data, target=None):
+        """wl-copy serves a text given on its command line from memory; what
+        a command line cannot carry (NUL bytes, or past 100 KB) goes through
+        the owner tool, since wl-copy keeps what it reads from stdin in a
+        folder of /tmp (whatever TMPDIR says) that outlives it when it is
+        ended."""
+        if b"\0" in data or len(data) > 100_000:
+            tool = self.spawn([self.owner_tool, "--serve", target or self.TEXT], stdin=subprocess.PIPE)
+            with tool.stdin:
+                tool.stdin.write(data)
+            return tool
+        return self.spawn(["wl-copy", "--foreground", "--type", target or self.TEXT, "--", data])
 
     def clipboard(self, target=None):
         which = ["--list-types"] if target == "TARGETS" else ["--no-newline", "--type", target or self.TEXT]
@@ -451,9 +462,9 @@ def new_driver():
         return Sway(ARGS.wl_owner, ARGS.pointer)
     if ARGS.driver == "kwin":
         return KWin(ARGS.wl_owner, ARGS.pointer, ARGS.backdrop)
-    if ARGS.driver == "gnome":
+    if ARGS.driver.startswith("gnome"):  # with the shelf drawn by the extension, or by the program on Xwayland
         from gnome_shell import GnomeShell  # which builds on this module
-        return GnomeShell(ARGS.owner, ARGS.gnome_extension)
+        return GnomeShell(ARGS.owner, ARGS.gnome_extension if ARGS.driver == "gnome" else ())
     return X11(ARGS.owner)
 
 
@@ -555,12 +566,16 @@ class Case(unittest.TestCase):
 
     def panel(self, mid=MID, top=0, shot=None):
         """(x0, y0, x1, y1) of the black open list hanging from row `top`
-        across column `mid`, or None. The height is read 10 px in from the
-        left edge: inside the rounded corner, clear of the rows' text."""
+        across column `mid`, or None. The height is read 14 px in from the
+        left edge: past the rounded corner, whose edge may be smoothed, and
+        clear of the rows' text, through a hovered row's highlight."""
         s = shot or self.shot()
         if px(s, mid, top + 2) == BLACK:
             x0, x1 = black_to(s, mid, top + 2, -1, 0)[0], black_to(s, mid, top + 2, 1, 0)[0]
-            return (x0 + 1, top, x1, black_to(s, x0 + 11, top + 2, 0, 1)[1])
+            y = top + 2
+            while y < s.h and max(px(s, x0 + 15, y)) < 60:
+                y += 1
+            return (x0 + 1, top, x1, y)
 
     def open(self, rows, mid=MID, top=0):
         """Warps into the band's middle and waits for the list."""
@@ -574,7 +589,7 @@ class Case(unittest.TestCase):
             box = self.panel(mid, top, s)
             if not box or box[:3] != (mid - 110, top, mid + 110):
                 return None
-            gap = self.d.gap
+            gap = self.d.gap_at(mid)
             bands = [(y, y + 30) for y in range(top + gap + 8, box[3] - 29, 33)] if rows else [(top + gap, box[3])]
             lit = all(sum(min(px(s, x, y)) > 150 for x in range(box[0] + 8, box[2] - 8) for y in range(*band)) > 5
                       for band in bands)
@@ -586,7 +601,7 @@ class Case(unittest.TestCase):
         """Waits for the resting panel on the display centred on `mid`: no
         list there, and the dot (or none; None: either) alone on its row."""
         def at_rest(s):
-            row = top + self.d.gap // 2  # the dot's middle
+            row = top + self.d.gap_at(mid) // 2  # the dot's middle
             teal = [x for x in range(s.w) if all(abs(a - b) < 30 for a, b in zip(px(s, x, row), (45, 212, 191)))]
             lit = bool(teal) and mid + 100 <= teal[0] and teal[-1] < mid + 110
             return self.panel(mid, top, s) is None and dot in (None, lit) and (lit or not teal)
@@ -603,9 +618,10 @@ def main(table):
     parser = argparse.ArgumentParser()
     parser.add_argument("--list", action="store_true", help="print the names of the driver's scenarios")
     parser.add_argument("--leaks", action="store_true", help="run the scenarios marked for the leak check (X11)")
-    parser.add_argument("--driver", choices=("x11", "sway", "kwin", "gnome"), default="x11")
+    parser.add_argument("--driver", choices=("x11", "sway", "kwin", "gnome", "gnome-xwayland"), default="x11")
     parser.add_argument("--gnome-extension", action="append", default=[], metavar="DIR",
-                        help="a GNOME Shell extension's folder, enabled in the gnome driver's Shell")
+                        help="a GNOME Shell extension's folder, enabled in the gnome driver's Shell (the tree's "
+                             "Tuckshelf extension among them); gnome-xwayland runs the Shell without")
     parser.add_argument("--binary", help="the program")
     parser.add_argument("--owner", help="the X11 clipboard owner tool")
     parser.add_argument("--wl-owner", help="the Wayland clipboard owner tool")
@@ -613,6 +629,8 @@ def main(table):
     parser.add_argument("--backdrop", help="the backdrop tool")
     parser.add_argument("names", nargs="*")
     ARGS = parser.parse_args()
+    if ARGS.driver == "gnome" and ARGS.names and not ARGS.gnome_extension:
+        parser.error("--driver gnome runs with the tree's extension: name its folder with --gnome-extension")
     rows = [row for row in table if ARGS.driver in row[5] and not (ARGS.leaks and ARGS.driver != "x11")]
     if ARGS.list:
         return print(";".join(name for name, *_ in rows))  # a CMake list

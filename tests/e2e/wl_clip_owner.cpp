@@ -7,6 +7,12 @@
 // compositor has made the change. With stop the tool then stops itself
 // before it answers anyone: a hung source. With save it quits: Wayland has
 // no clipboard manager to hand the contents to, so this is an owner quitting.
+//
+//   wl_clip_owner --serve MIME
+//     Serves all of stdin as MIME until another program takes the clipboard
+//     or a signal ends the tool: what wl-copy does with what it reads from
+//     stdin, but without the folder in /tmp that wl-copy leaves behind when
+//     it is ended.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -40,6 +46,19 @@ int main(int argc, char** argv) {
   QObject writes;
   std::unique_ptr<WaylandSelectionSource> source;
   std::unique_ptr<WaylandConnection::Sync> made;
+  if (argc == 3 && QByteArray(argv[1]) == "--serve") {
+    QFile in;
+    in.open(stdin, QIODevice::ReadOnly);
+    source = std::make_unique<WaylandSelectionSource>(
+        dataControl, std::vector<WaylandSelectionSource::Offer>{{argv[2], in.readAll()}}, &writes);
+    source->onCancelled = [] { QCoreApplication::quit(); };
+    WaylandDataControl::setSelection(device, source->get());
+    connection.flush();
+    const int status = app.exec();
+    source.reset();
+    WaylandDataControl::destroy(device);
+    return status;
+  }
 
   // One line at a time: the tests wait for each answer before they write the next.
   QFile in;
