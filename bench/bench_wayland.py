@@ -8,7 +8,8 @@ is not run under them: n/a.
 - idle: the pointer still at AWAY (a quarter across, three quarters down).
 - pointer moving away from the top centre: the virtual pointer tool's rate
   mode sends relative motion at 1000 Hz, to and fro between AWAY and
-  (+14, +14) px, over the bare desktop.
+  (+14, +14) px, over the bare desktop; and the same inside the open list
+  of five, from 88 px below the top centre, after the list has opened.
 - memory: VmRSS with the five texts stored, beside the X11 backend's with
   the same five texts, taken the same way on an Xvfb in the same run.
 - open latency: the same program, restarted on the same history with
@@ -43,7 +44,7 @@ import time
 
 from harness import KWin, Sway
 from bench_session import Session, wait_until
-from bench_figures import Figure, say
+from bench_figures import Figure, copy_latency_figure, say
 from bench_peers import Tuckshelf
 from bench_pointer import RATE, TEXTS, away, cpu_over
 from bench_procs import rss_kib
@@ -51,6 +52,7 @@ from bench_procs import rss_kib
 FIVE_TEXTS = (*TEXTS, "ssh deploy@build-3.example.net", "Tuesday: dentist 8:15, bring the forms")
 SWING = 14          # px on each axis, of the pointer's to and fro
 QUIET_S = 0.3       # no panel frame for this long: the panel has settled
+IN_LIST_Y = 88      # px from the top: inside the open list of five texts, below the band
 ENTRY_TIMEOUT_S = 5.0
 WRAP_US = 1 << 32   # the log's stamps are microseconds in 32 bits
 DAY_US = 86400 * 10**6
@@ -306,6 +308,7 @@ def compositor_figures(name, session, binary, idle_seconds, motion_seconds, entr
         wayland_mib = copy_five(session, program)
         say(f"resident memory with five texts, {label}: {wayland_mib:.1f} MiB")
 
+        latency = copy_latency_figure(f"{label}: ", program)
         session.warp(*away(session))
         time.sleep(3)  # past the launch's and the copies' own work
         shares, sleeps, wall = cpu_over((program,), idle_seconds)
@@ -325,6 +328,17 @@ def compositor_figures(name, session, binary, idle_seconds, motion_seconds, entr
         say(f"CPU, pointer moving away from the top centre, {label}: {moving:.4f} % of a core (schedstat), "
             f"{stat:.3f} % (utime+stime), {sleeps[program] / wall:.0f} sleeps/s")
 
+        # Into the band, then down inside the open list of five, below the band.
+        session.warp(session.width // 2, 0)
+        time.sleep(1)
+        session.warp(session.width // 2, IN_LIST_Y)
+        time.sleep(1)
+        shares, sleeps, wall = cpu_over((program,), action=lambda: session.swing(motion_seconds))
+        stat, in_list = shares[program]
+        say(f"CPU, pointer moving in the open list, {label}: {in_list:.4f} % of a core (schedstat), "
+            f"{stat:.3f} % (utime+stime), {sleeps[program] / wall:.0f} sleeps/s")
+        session.warp(*away(session))
+
         program.restart(WAYLAND_DEBUG="1")
         log = ProtocolLog(os.path.join(program.env["HOME"], "program.log"))
         try:
@@ -342,12 +356,17 @@ def compositor_figures(name, session, binary, idle_seconds, motion_seconds, entr
     x11_mib = x11_memory(binary)
     say(f"resident memory with five texts, X11: {x11_mib:.1f} MiB; {label} - X11: {wayland_mib - x11_mib:+.1f} MiB")
     return [
-        Figure(f"{label}: CPU idle, pointer still, {idle_seconds:.0f} s", "% core", idle, "n/a", 0.03,
-               f"schedstat, headless {name}; {idle / 100 * 0.4 * 1e6:.0f} us a 0.4 s clipboard-check tick, "
-               f"{idle_sleeps * 0.4:.1f} sleeps a tick"),
+        latency,
+        Figure(f"{label}: CPU idle, pointer still, {idle_seconds:.0f} s", "% core", idle, "n/a", 0.01,
+               f"schedstat, headless {name}"),
+        Figure(f"{label}: wake-ups idle, pointer still, {idle_seconds:.0f} s", "/s", idle_sleeps, "n/a", 0,
+               "voluntary context switches of all threads"),
         Figure(f"{label}: CPU, pointer {RATE}/s away from top centre, {motion_seconds:.0f} s", "% core", moving,
                "n/a", 0.3, f"schedstat; virtual-pointer relative motion to and fro by ({SWING}, {SWING}) px at "
                f"{away(session)}, over the bare desktop"),
+        Figure(f"{label}: CPU, pointer {RATE}/s in the open list, {motion_seconds:.0f} s", "% core", in_list,
+               "n/a", 3.0, f"schedstat; to and fro by ({SWING}, {SWING}) px from ({session.width // 2}, {IN_LIST_Y}), "
+               "inside the open list of five, below the band"),
         Figure(f"{label}: open latency p95, enter -> first grown frame, {entries} entries", "ms",
                p95(run[1] for run in runs), "n/a", 20.0,
                f"WAYLAND_DEBUG stamps: wl_pointer.enter on the band to the panel's first commit with a buffer "

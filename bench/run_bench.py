@@ -7,7 +7,9 @@ of Tuckshelf ends every other running copy of the same path. The in-process
 benchmarks (bench_*) are run for the figures no outside observer can take.
 How the pointer figures are taken is in bench_pointer.py, and printed
 before them; the same figures of the native Wayland backend, on headless
-sway, and its memory beside the X11 backend's, in bench_wayland.py.
+sway, and its memory beside the X11 backend's, in bench_wayland.py; the
+GNOME Shell extension's cost to the Shell and its open latency, and the
+program's idle CPU under GNOME, in bench_gnome.py.
 """
 
 import argparse
@@ -27,8 +29,9 @@ from bench_session import Session  # noqa: E402
 from bench_figures import Figure, memory, open_list_real, say, startup  # noqa: E402
 from bench_pointer import pointer_figures  # noqa: E402
 from bench_wayland import wayland_figures  # noqa: E402
+from bench_gnome import gnome_figures  # noqa: E402
 
-FIGURES = ("pointer", "wayland", "memory", "open", "stall", "startup")
+FIGURES = ("pointer", "wayland", "gnome", "memory", "open", "stall", "startup")
 IMAGE_COUNT = 5
 
 
@@ -158,7 +161,8 @@ def main():
     parser.add_argument("--motion-seconds", type=float, default=20.0,
                         help="how long the pointer moves for each pointer figure")
     parser.add_argument("--entries", type=int, default=50,
-                        help="how often the pointer enters the band for the open latency")
+                        help="how often the pointer enters the band (or pushes into the top edge, on GNOME) "
+                             "for the open latency")
     args = parser.parse_args()
     wanted = args.only.split(",")
     build = os.path.abspath(args.build)
@@ -179,6 +183,7 @@ def main():
                                                args.motion_seconds, args.entries),
             "wayland": lambda: wayland_figures(binary, build, args.idle_seconds, args.motion_seconds,
                                                args.entries),
+            "gnome": lambda: gnome_figures(binary, build, args.idle_seconds, args.motion_seconds, args.entries),
             "memory": lambda: memory(binary, images),
             "open": lambda: run_open_list(bench_dir) + open_list_real(binary),
             "stall": lambda: run_capture_stall(bench_dir, images),
