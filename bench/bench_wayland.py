@@ -1,9 +1,9 @@
 """The Wayland figures: the program on headless sway and on KWin nested on
 Xvfb (tests/e2e/harness.py's drivers, 1920 x 1080), where it picks its
 native backend itself, with a fresh home and runtime folder, one compositor
-after the other. Its history is five texts copied with wl-copy. CPU is
-taken as for X11 (schedstat of all its threads, bench_pointer.py); CopyQ
-is not run under them: n/a.
+after the other. Its history is five texts copied with the tests' Wayland
+owner tool. CPU is taken as for X11 (schedstat of all its threads,
+bench_pointer.py); CopyQ is not run under them: n/a.
 
 - idle: the pointer still at AWAY (a quarter across, three quarters down).
 - pointer moving away from the top centre: the virtual pointer tool's rate

@@ -32,6 +32,10 @@ class WindowShaper {
   // Whether the window cannot go to `geometry` and a new one must be made
   // there instead (on Wayland a panel belongs to one output).
   virtual bool needsNewWindow(const QWidget&, const QRect&) const { return false; }
+  // Whether the window system hands the window every click in its
+  // rectangle, whatever its input region says: then a click-through window
+  // is cut down to what it shows.
+  virtual bool picksWholeWindow() const { return false; }
   // Lets go of what the shaper made for the window; called before the
   // window goes (on Wayland a layer surface must go before the surface
   // it gives its role to).

@@ -85,7 +85,10 @@ OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
     : shaper_(shaper), events_(std::make_unique<WindowEvents>(*this)) {
   view_ = new HoverView(setup);
   attachWindow(toQtPixels(setup.frame));
-  QObject::connect(view_, &HoverView::shapeChanged, view_, [this] { applyShapes(); });
+  QObject::connect(view_, &HoverView::shapeChanged, view_, [this] {
+    if (clickThrough_ && shaper_.picksWholeWindow()) return fitWindow();
+    applyShapes();
+  });
 
   animation_ = new QVariantAnimation(view_);
   animation_->setDuration(kFrameAnimationMs);
@@ -125,14 +128,38 @@ void OverlayPanel::attachWindow(const QRect& geometry) {
 // The content at `geometry`, where the window system lets the window put it.
 void OverlayPanel::placeAt(const QRect& geometry) {
   placed_ = geometry;
+  const QRect part = windowPart(geometry.size());
+  const QRect windowGeometry = part.translated(geometry.topLeft());
   if (!window_->testAttribute(Qt::WA_WState_Created)) {
-    window_->setGeometry(geometry);
+    window_->setGeometry(windowGeometry);
     shaper_.prepare(*window_);
     window_->winId();
   }
-  const QRect inWindow = shaper_.place(*window_, geometry);
-  view_->setGeometry(inWindow);
-  windowOrigin_ = geometry.topLeft() - inWindow.topLeft();
+  const QRect inWindow = shaper_.place(*window_, windowGeometry);
+  view_->setGeometry(QRect(inWindow.topLeft() - part.topLeft(), geometry.size()));
+  windowOrigin_ = windowGeometry.topLeft() - inWindow.topLeft();
+}
+
+// The part of content `content` large that the window covers: all of it,
+// but where the window system hands a window every click in its rectangle,
+// a click-through panel covers only what it shows (at rest the dot, and
+// the pixel under the band's middle when nothing shows), so that the
+// desktop's own bar beneath keeps its clicks.
+QRect OverlayPanel::windowPart(const QSize& content) const {
+  const QRect whole(QPoint(), content);
+  if (!clickThrough_ || !shaper_.picksWholeWindow()) return whole;
+  const QRect shown = view_->visibleShape().boundingRect() & whole;
+  return shown.isEmpty() ? QRect(content.width() / 2, 0, 1, 1) : shown;
+}
+
+// The window cut to what the panel shows, as windowPart says: made anew
+// where the window system would not let it shrink in place.
+void OverlayPanel::fitWindow() {
+  if (shaper_.needsNewWindow(*window_, windowPart(placed_.size()).translated(placed_.topLeft())))
+    return moveToNewWindow(placed_);
+  placeAt(placed_);
+  applyShapes();
+  shaper_.flush();
 }
 
 // A new window at `geometry` takes over the content; the old one goes.
@@ -177,7 +204,8 @@ Rect OverlayPanel::frame() const { return toGlobalYUp(placed_); }
 void OverlayPanel::setFrame(const Rect& frame, bool animated) {
   const QRect target = toQtPixels(frame);
   animation_->stop();
-  if (shaper_.needsNewWindow(*window_, target)) return moveToNewWindow(target);
+  if (shaper_.needsNewWindow(*window_, windowPart(target.size()).translated(target.topLeft())))
+    return moveToNewWindow(target);
   if (!animated) {
     placeAt(target);
     if (!passThrough_.empty()) applyInputRegion();
@@ -215,7 +243,10 @@ void OverlayPanel::setPassThrough(const std::vector<Rect>& regions) {
 
 void OverlayPanel::setClickThrough(bool on) {
   clickThrough_ = on;
+  // The input region first: a click-through window that shrinks in place
+  // may need to be made anew.
   applyInputRegion();
+  if (shaper_.picksWholeWindow()) fitWindow();
 }
 
 void OverlayPanel::setPointerHandler(PointerHandler handler) { pointerHandler_ = std::move(handler); }

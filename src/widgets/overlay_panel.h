@@ -48,6 +48,8 @@ class OverlayPanel final : public OverlayWindow {
   class WindowEvents;
   void attachWindow(const QRect& geometry);
   void placeAt(const QRect& geometry);
+  QRect windowPart(const QSize& content) const;
+  void fitWindow();
   void moveToNewWindow(const QRect& geometry);
   void applyBoundingShape();
   void applyShapes();

@@ -14,7 +14,7 @@ driven through Eval, and pictures come from Screenshot. Extensions from the
 tree (--gnome-extension DIR) go in, enabled.
 """
 
-import ast, contextlib, json, os, pathlib, re, shutil, subprocess, tempfile
+import ast, contextlib, json, os, pathlib, re, shutil, subprocess, tempfile, time
 from types import SimpleNamespace
 
 from harness import GAP, X11, wait_until
@@ -237,12 +237,20 @@ class GnomeShell(X11):
         presses = self.counted(["xev", "-geometry", f"{w}x{h}+{x}+{y}", "-event", "button"], "ButtonPress")
         window = wait_until(lambda: self.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").stdout
                             .decode().split(), "the probe window")[0]
-        for step in (["windowunmap", "--sync"], ["set_window", "--overrideredirect", "1"], ["windowmap", "--sync"],
-                     ["windowmove", "--sync"]):
-            self.run("xdotool", *step, window, *[x, y] * (step[0] == "windowmove"))
-        wait_until(lambda: self.eval(f"global.get_window_actors().some(a => a.meta_window.title === 'Event Tester' &&"
-                                     f" a.get_parent() === global.top_window_group && a.x === {x} && a.y === {y})"),
-                   "the probe window over the top bar")
+        def placed():
+            # Mutter may still be taking the window into its care when it is
+            # first unmapped, and map it back framed: then again.
+            for step in (["windowunmap", "--sync"], ["set_window", "--overrideredirect", "1"],
+                         ["windowmap", "--sync"], ["windowmove", "--sync"]):
+                self.run("xdotool", *step, window, *[x, y] * (step[0] == "windowmove"))
+            deadline = time.monotonic() + 3
+            while time.monotonic() < deadline:
+                if self.eval(f"global.get_window_actors().some(a => a.meta_window.title === 'Event Tester' &&"
+                             f" a.get_parent() === global.top_window_group && a.x === {x} && a.y === {y})"):
+                    return True
+                time.sleep(0.05)
+            return False
+        wait_until(placed, "the probe window over the top bar")
         return presses
 
     def native(self, x, y, w, h):

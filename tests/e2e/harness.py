@@ -153,7 +153,12 @@ class X11(Driver):
         return ["xclip", "-quiet", "-selection", "clipboard", *["-t", target] * bool(target)]
 
     def clipboard(self, target="UTF8_STRING"):
-        return self.run("xclip", "-selection", "clipboard", "-o", "-t", target).stdout
+        """What the clipboard gives for `target`; None when its owner does
+        not answer in 10 s: xclip waits forever for an owner that quit in
+        the middle of a request (one that hands its clip over, say)."""
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            return subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", target], env=self.env,
+                                  capture_output=True, timeout=10).stdout
 
     def move(self, x, y): self.run("xdotool", "mousemove", x, y)
     def push(self, dx, dy): self.run("xdotool", "mousemove_relative", "--", dx, dy)
@@ -182,8 +187,8 @@ class X11(Driver):
 
 
 class Wayland(Driver):
-    """What the Wayland compositors share: wl-copy, wl-paste and the Wayland
-    owner tool for the clipboard; wev as another program. Keys cannot be
+    """What the Wayland compositors share: the Wayland owner tool and
+    wl-paste for the clipboard; wev as another program. Keys cannot be
     sent to another program here."""
 
     TEXT = "text/plain;charset=utf-8"
@@ -193,17 +198,14 @@ class Wayland(Driver):
         self.pointer_tool, self.base = pointer_tool, tempfile.mkdtemp(prefix=f"tuckshelf-{kind}-")
 
     def copy(self, data, target=None):
-        """wl-copy serves a text given on its command line from memory; what
-        a command line cannot carry (NUL bytes, or past 100 KB) goes through
-        the owner tool, since wl-copy keeps what it reads from stdin in a
-        folder of /tmp (whatever TMPDIR says) that outlives it when it is
-        ended."""
-        if b"\0" in data or len(data) > 100_000:
-            tool = self.spawn([self.owner_tool, "--serve", target or self.TEXT], stdin=subprocess.PIPE)
-            with tool.stdin:
-                tool.stdin.write(data)
-            return tool
-        return self.spawn(["wl-copy", "--foreground", "--type", target or self.TEXT, "--", data])
+        """Through the owner tool: wl-copy keeps what it reads from stdin in
+        a folder of /tmp (whatever TMPDIR says) that outlives it when it is
+        ended, and on KWin 5.27 a text given on its command line never reached
+        the program."""
+        tool = self.spawn([self.owner_tool, "--serve", target or self.TEXT], stdin=subprocess.PIPE)
+        with tool.stdin:
+            tool.stdin.write(data)
+        return tool
 
     def clipboard(self, target=None):
         which = ["--list-types"] if target == "TARGETS" else ["--no-newline", "--type", target or self.TEXT]

@@ -118,5 +118,26 @@ TEST(OverlayPanel, ASeeThroughPanelClearsWhatItRepaints) {
   EXPECT_EQ(stale.pixelColor(150, 100).alpha(), 0);
 }
 
+// Mutter under Xwayland hands a window every click in its rectangle: at
+// rest the panel covers its dot alone (a pixel when no dot shows), so that
+// the top bar beneath keeps its clicks, and all of the list once it opens.
+TEST(OverlayPanel, WhereTheWholeWindowTakesClicksTheRestingPanelCoversOnlyItsDot) {
+  struct WholeWindow : QtWindowShaper {
+    bool picksWholeWindow() const override { return true; }
+  } shaper;
+  OverlayPanel panel(OverlaySetup{.frame = {0, 700, 300, 200}, .offsets = {10, 14, 40}, .font = {}}, shaper);
+  panel.raise();
+  const QRect whole = panel.window()->geometry();
+  panel.setClickThrough(true);
+  EXPECT_EQ(panel.window()->size(), QSize(1, 1));
+  panel.setDotHidden(false);
+  const QRect dot(whole.topLeft() + QPoint(276, 14), QSize(8, 8));
+  EXPECT_EQ(panel.window()->geometry(), dot);
+  EXPECT_EQ(panel.hoverView()->mapTo(panel.window(), QPoint(276, 14)), QPoint(0, 0));  // drawn where it was
+  panel.setClickThrough(false);
+  EXPECT_EQ(panel.window()->geometry(), whole);
+  EXPECT_EQ(panel.frame(), (Rect{0, 700, 300, 200}));
+}
+
 }  // namespace
 }  // namespace tuckshelf

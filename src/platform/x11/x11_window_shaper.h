@@ -21,6 +21,9 @@ class X11WindowShaper : public WindowShaper {
   // Mutter 43 goes on giving it the clicks of the larger rectangle it had,
   // whatever its input shape says.
   bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
+  // Mutter under Xwayland goes by the window's rectangle alone, and keeps
+  // the clicks there from its own top bar.
+  bool picksWholeWindow() const override { return paintsItsShape_; }
   // Under Debian's glib event loop Qt can leave requests unsent until
   // other traffic comes along.
   void flush() override;
