@@ -59,7 +59,6 @@ import glob
 import os
 import shutil
 import statistics
-import subprocess
 import time
 
 from gnome_shell import ENABLED, GnomeShell
@@ -132,11 +131,6 @@ GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1, () => {{
     return !swing.done;
 }});
 true"""
-
-
-def shell_major():
-    out = subprocess.run(["gnome-shell", "--version"], capture_output=True, timeout=30).stdout.decode()
-    return int(out.split()[-1].split(".")[0])
 
 
 def renderer_ns(pid):
@@ -256,7 +250,7 @@ def gnome_figures(binary, build, idle_seconds=60.0, motion_seconds=20.0, pushes=
     if not shutil.which("gnome-shell") or not os.path.isdir(extension):
         say(f"GNOME figures skipped: {'no gnome-shell here' if os.path.isdir(extension) else 'no ' + extension}")
         return []
-    label = f"GNOME Shell {shell_major()}"
+    label = f"GNOME Shell {GnomeShell.shell_major()}"
     session = BenchShell(extension)
     try:
         program = Tuckshelf(session, binary)

@@ -14,7 +14,7 @@ driven through Eval, and pictures come from Screenshot. Extensions from the
 tree (--gnome-extension DIR) go in, enabled.
 """
 
-import ast, contextlib, json, os, pathlib, re, shutil, subprocess, tempfile, time
+import ast, contextlib, json, os, pathlib, re, shutil, subprocess, tempfile, time, unittest
 from types import SimpleNamespace
 
 from harness import GAP, X11, wait_until
@@ -141,10 +141,12 @@ class GnomeShell(X11):
         """What the work area leaves out at the top (the top bar), once the X
         screen says so too: the program reads it there, through Qt, which
         takes it only where there is one monitor."""
-        top = self.eval("Main.layoutManager.getWorkAreaForMonitor(Main.layoutManager.primaryIndex).y")
-        wait_until(lambda: re.findall(r"\d+", self.run("xprop", "-root", "-notype", "_NET_WORKAREA").stdout.decode())
-                   [1:2] == [str(top)], f"the X screen's work area {top} from the top")
-        return top or GAP
+        def agreed():
+            # Both are 0 until the Shell has laid out its top bar.
+            top = self.eval("Main.layoutManager.getWorkAreaForMonitor(Main.layoutManager.primaryIndex).y")
+            x_top = re.findall(r"\d+", self.run("xprop", "-root", "-notype", "_NET_WORKAREA").stdout.decode())[1:2]
+            return top > 0 and x_top == [str(top)] and top
+        return wait_until(agreed, "the Shell's and the X screen's work areas to leave out the top bar")
 
     # -- the Shell's services ---------------------------------------------------
     def call(self, path, method, *args):
@@ -178,6 +180,11 @@ class GnomeShell(X11):
         raise AssertionError("GNOME Shell's headless monitors are fixed at start: the row is for X11 only")
 
     # -- pointer and keys --------------------------------------------------------
+    @staticmethod
+    def shell_major():
+        out = subprocess.run(["gnome-shell", "--version"], capture_output=True, timeout=30).stdout.decode()
+        return int(out.split()[-1].split(".")[0])
+
     def pointer(self):
         return tuple(self.eval("global.get_pointer().slice(0, 2)"))
 
@@ -234,9 +241,15 @@ class GnomeShell(X11):
         """xev, taken from Mutter's care (override-redirect, as X11 docks and
         menus are) so that it lies at (x, y, w, h) unframed, over the top bar
         too: Mutter keeps the windows it manages below its top bar."""
+        if self.shell_major() >= 44:
+            raise unittest.SkipTest("from GNOME 44 Mutter's frames client keeps an X window it has framed in its "
+                                    "frame: no X window lies over the top bar (the clock's row tries clicks there)")
         presses = self.counted(["xev", "-geometry", f"{w}x{h}+{x}+{y}", "-event", "button"], "ButtonPress")
         window = wait_until(lambda: self.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").stdout
                             .decode().split(), "the probe window")[0]
+        def shows(js):
+            return f"global.get_window_actors().some(a => a.meta_window.title === 'Event Tester'{js})"
+
         def placed():
             # Mutter may still be taking the window into its care when it is
             # first unmapped, and map it back framed: then again.
@@ -245,8 +258,7 @@ class GnomeShell(X11):
                 self.run("xdotool", *step, window, *[x, y] * (step[0] == "windowmove"))
             deadline = time.monotonic() + 3
             while time.monotonic() < deadline:
-                if self.eval(f"global.get_window_actors().some(a => a.meta_window.title === 'Event Tester' &&"
-                             f" a.get_parent() === global.top_window_group && a.x === {x} && a.y === {y})"):
+                if self.eval(shows(f" && a.get_parent() === global.top_window_group && a.x === {x} && a.y === {y}")):
                     return True
                 time.sleep(0.05)
             return False

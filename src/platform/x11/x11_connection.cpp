@@ -3,6 +3,7 @@
 #include <QScreen>
 
 #include <poll.h>
+#include <xcb/xcbext.h>
 #include <xcb/xfixes.h>
 
 #include <QCoreApplication>
@@ -68,6 +69,12 @@ xcb_connection_t* qtXcbConnection() {
 }
 
 bool qtRunsOnXwayland() {
+  // Xwayland 23.1 and later say so in an extension of their own, and may
+  // name their outputs after the compositor's (GNOME 50: "Meta-0").
+  static xcb_extension_t xwayland = {"XWAYLAND", 0};
+  xcb_connection_t* c = qtXcbConnection();
+  if (const xcb_query_extension_reply_t* reply = c ? xcb_get_extension_data(c, &xwayland) : nullptr)
+    if (reply->present) return true;
   const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
   return screen && screen->name().startsWith(QLatin1String("XWAYLAND"));
 }

@@ -90,8 +90,7 @@ class X11Connection : public QObject, public std::enable_shared_from_this<X11Con
 // Qt's own connection, on which the program's windows live; null off X11.
 xcb_connection_t* qtXcbConnection();
 
-// Whether the X server is a Wayland desktop's Xwayland (it names its
-// outputs XWAYLAND<n>). Each top-level window there is a surface of the
+// Whether the X server is a Wayland desktop's Xwayland. Each top-level window there is a surface of the
 // Wayland compositor's, which shows its pixels whatever the window's
 // shape, and InputOnly windows have none.
 bool qtRunsOnXwayland();
