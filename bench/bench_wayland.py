@@ -63,7 +63,7 @@ class SwaySession(Sway):
     the pointer warped over sway's IPC socket, without a swaymsg process."""
 
     def __init__(self, build, width=1920, height=1080):
-        super().__init__(None, e2e_tool(build, "virtual_pointer"))
+        super().__init__(e2e_tool(build, "wl_clip_owner"), e2e_tool(build, "virtual_pointer"))
         self.tmp, self.width, self.height = self.base, width, height
         self.ipc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.ipc.settimeout(10)
@@ -113,7 +113,7 @@ class KWinSession(KWin):
     the virtual pointer tool through KWin's fake input."""
 
     def __init__(self, build, width=1920, height=1080):
-        super().__init__(None, e2e_tool(build, "virtual_pointer"), e2e_tool(build, "backdrop"))
+        super().__init__(e2e_tool(build, "wl_clip_owner"), e2e_tool(build, "virtual_pointer"), e2e_tool(build, "backdrop"))
         self.tmp, self.width, self.height = self.base, width, height
         try:
             self.start(width, height)
