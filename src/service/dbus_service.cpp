@@ -43,9 +43,13 @@ DBusService::DBusService(AppDelegate& delegate, std::function<void()> quit)
   qDBusRegisterMetaType<DBusClip>();
   qDBusRegisterMetaType<DBusClips>();
   delegate_.setChangeHandler([this] { delegateChanged(); });
+  delegate_.setOpenElsewhereHandler([this] { emit OpenRequested(); });
 }
 
-DBusService::~DBusService() { delegate_.setChangeHandler({}); }
+DBusService::~DBusService() {
+  delegate_.setChangeHandler({});
+  delegate_.setOpenElsewhereHandler({});
+}
 
 bool DBusService::publish(QDBusConnection bus) {
   if (!bus.isConnected()) return false;  // --clear and --quit have their own way
@@ -95,6 +99,8 @@ void DBusService::Restore(const QString& id) {
 void DBusService::Remove(const QString& id) {
   if (const std::int64_t index = indexOf(id); index >= 0) delegate_.deleteAction(index);
 }
+
+void DBusService::Open() { delegate_.openFromKeyboard(); }
 
 void DBusService::Clear() { delegate_.clearHistory(); }
 

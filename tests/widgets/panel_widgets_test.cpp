@@ -27,7 +27,7 @@ void click(QWidget* w, QPointF press, QPointF release, Qt::MouseButton button = 
 }
 
 RowContent row(QString text, std::function<void()> onSelect = {}, std::function<void()> onDelete = {}) {
-  return {.item = ClipItem(text, nullptr), .font = {}, .onSelect = onSelect, .onDelete = onDelete};
+  return {.item = ClipItem(text, nullptr), .font = {}, .onSelect = onSelect, .onDelete = onDelete, .accessibleName = text};
 }
 
 TEST(RowView, TheButtonTakesPressesWithinFourPixelsOnlyWhileShown) {
