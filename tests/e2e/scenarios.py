@@ -234,6 +234,35 @@ def x11_backend_under_xwayland(t):
     t.start().open(0)
 
 
+# -- from the keyboard ---------------------------------------------------------
+# The shortcut's command opens the list on the pointer's display, holding the
+# keyboard: the keys move, remove and choose, Escape or the command again
+# closes, and the window that had the focus has it back. Keys reach the
+# program only as an X client here (see the module's note).
+@scenario(size=(3840, 1080), monitors=(LEFT, RIGHT), drivers=X11)
+def the_keyboard_opens_chooses_and_gives_the_focus_back(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    t.assertEqual(command(), 1, "none runs yet")
+    t.probe(100, 300, 300, 200)
+    window = t.d.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").stdout.decode().split()[0]
+    focus = lambda: t.d.run("xdotool", "getwindowfocus").stdout.decode().strip()
+    t.d.run("xdotool", "windowfocus", "--sync", window)
+    t.move(2880, 600).start().capture("one", "two", "three").open(3, 2880)
+    t.assertEqual(focus(), window, "opened by the pointer, the list takes no focus")
+    t.leave(mid=2880).assertEqual(command(), 0)
+    t.listed(3, 2880).wait(lambda: focus() != window, "the list to hold the keyboard")
+    t.move(2880, 700).listed(3, 2880)  # the pointer away: it stays open
+    t.key("Down", "Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2, 2880)
+    t.key("Return").stored_is("one", "three").resting(mid=2880)
+    t.wait(lambda: focus() == window, "the focus back where it was")
+    t.assertEqual(t.clipboard(), b"one")
+    for close in (lambda: t.key("Escape"), command):
+        t.assertEqual(command(), 0)
+        t.listed(2, 2880).wait(lambda: focus() != window, "the list to hold the keyboard")
+        close()
+        t.resting(dot=None, mid=2880).wait(lambda: focus() == window, "the focus back where it was")
+
+
 # -- several displays ---------------------------------------------------------
 @scenario(size=(3840, 1080), monitors=(LEFT, RIGHT))
 def each_display_opens_its_own_list(t):
