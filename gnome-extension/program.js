@@ -19,8 +19,8 @@ function loadInterfaceInfo(path) {
 
 // A clip as drawn: its id, the text its row shows and, for a picture, its
 // thumbnail as PNG bytes.
-function toClip([id, _kind, text, thumbnail]) {
-    return {id, text, thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null};
+function toClip([id, kind, text, thumbnail]) {
+    return {id, text, picture: kind === 'image', thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null};
 }
 
 export class Program {

@@ -34,7 +34,9 @@ export class Shelf {
         this._removing = false;
 
         // The dot takes no input: clicks go to the top bar beneath it.
-        this._dot = new St.Widget({style_class: 'tuckshelf-dot', visible: false});
+        this._dot = new St.Widget({
+            style_class: 'tuckshelf-dot', visible: false, accessible_name: 'copied, not pasted',
+        });
         Main.layoutManager.addTopChrome(this._dot, INPUT_TRANSPARENT_CHROME);
         // The strip that opened the list keeps it open where it is wider.
         this._strip = new St.Widget({reactive: true, track_hover: true, visible: false});
