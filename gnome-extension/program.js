@@ -26,10 +26,12 @@ function toClip([id, kind, text, thumbnail]) {
 export class Program {
     // `interfacePath` is the interface's XML; the handlers are called with
     // what the program says: onUnpasted(bool), onContent(content) with the
-    // clips and the layout that goes with them, onGone() when it quits.
-    constructor(interfacePath, {onUnpasted, onContent, onGone}) {
+    // clips and the layout that goes with them, onOpen() when its shortcut
+    // asks for the list from the keyboard, onGone() when it quits.
+    constructor(interfacePath, {onUnpasted, onContent, onOpen, onGone}) {
         this._info = loadInterfaceInfo(interfacePath);
         this._onUnpasted = onUnpasted;
+        this._onOpen = onOpen;
         this._onContent = onContent;
         this._onGone = onGone;
         this._proxy = null;
@@ -87,6 +89,8 @@ export class Program {
             'g-signal', (_proxy, _sender, signal) => {
                 if (signal === 'Changed')
                     this._fetch();
+                else if (signal === 'OpenRequested')
+                    this._onOpen();
             },
             'g-properties-changed', () => this._reportUnpasted(),
             this);

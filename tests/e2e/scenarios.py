@@ -263,6 +263,27 @@ def the_keyboard_opens_chooses_and_gives_the_focus_back(t):
         t.resting(dot=None, mid=2880).wait(lambda: focus() == window, "the focus back where it was")
 
 
+# The extension holds the keyboard in the Shell's modal grab; the window
+# typed into before has it again afterwards.
+@scenario(drivers=("gnome",))
+def the_keyboard_opens_the_shelf_in_the_shell(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    held = lambda on: t.wait(lambda: (t.eval("Main.modalCount") > 0) == on, f"the modal grab held {on}")
+    t.start().capture("one", "two", "three").key("a")  # an X window has the focus
+    t.assertEqual(command(), 0)
+    held(t.listed(3) and True)
+    t.press("Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2)
+    t.press("Down", "Return").stored_is("one", "three").resting()
+    held(False)
+    t.key("b").assertEqual(t.clipboard(), b"one")  # typed into the window that had the focus
+    for close in (lambda: t.press("Escape"), command):
+        t.assertEqual(command(), 0)
+        held(t.listed(2) and True)
+        close()
+        held(t.resting(dot=None) and False)
+    t.key("c")
+
+
 # -- several displays ---------------------------------------------------------
 @scenario(size=(3840, 1080), monitors=(LEFT, RIGHT))
 def each_display_opens_its_own_list(t):
