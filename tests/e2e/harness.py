@@ -76,7 +76,9 @@ class Driver:
 
     def spawn(self, argv, env=None, **kw):
         kw = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) | kw
-        self.procs.append(subprocess.Popen([str(a) for a in argv], env=env or self.env, **kw))
+        # Bytes go as they are (a text to copy, not its repr).
+        argv = [a if isinstance(a, bytes) else str(a) for a in argv]
+        self.procs.append(subprocess.Popen(argv, env=env or self.env, **kw))
         return self.procs[-1]
 
     def run(self, *argv):
@@ -99,11 +101,17 @@ class Driver:
             tool.stdin.write(data)
         return tool
 
+    def follow(self, argv):
+        """Starts a program and returns the list of the lines it printed
+        so far, which grows as it prints."""
+        lines, tool = [], self.spawn(argv, stdout=subprocess.PIPE, text=True)
+        threading.Thread(target=lambda: lines.extend(tool.stdout), daemon=True).start()
+        return lines
+
     def counted(self, argv, word):
         """Starts a program and returns a function that counts the lines
         with `word` it printed so far."""
-        lines, tool = [], self.spawn(argv, stdout=subprocess.PIPE, text=True)
-        threading.Thread(target=lambda: lines.extend(tool.stdout), daemon=True).start()
+        lines = self.follow(argv)
         return lambda: sum(word in line for line in lines)
 
     def copier(self):
@@ -226,6 +234,7 @@ class Sway(Wayland):
 
     def __init__(self, owner_tool, pointer_tool):
         super().__init__(owner_tool, pointer_tool, "sway")
+        self.keyboard = None  # a virtual keyboard on the seat, once keys are typed
 
     def start(self, width, height, monitors=()):
         self.size, server, client = (width, height), self.base + "/server", self.base + "/client"
@@ -329,6 +338,17 @@ class Sway(Wayland):
         wait_until(lambda: re.search(rb'"app_id": *"wev"', self.run("swaymsg", "-t", "get_tree").stdout),
                    "the probe window")
         return presses
+
+    def press(self, *keys):
+        """Types `keys` (single keys, xdotool's names) through a virtual
+        keyboard into whatever surface has the focus. A keyboard stays on the
+        seat from the first on, as a real one does: one that goes takes the
+        focus with it."""
+        if not self.keyboard:
+            self.keyboard = self.spawn(["wtype", "-s", "3600000"])
+            wait_until(lambda: b"virtual keyboard" in self.run("swaymsg", "-t", "get_inputs").stdout.lower()
+                       or self.keyboard.poll() is not None, "the virtual keyboard")
+        self.run("wtype", *[arg for key in keys for arg in ("-k", key)])
 
     def screenshot(self):
         ppm = self.run("grim", "-t", "ppm", "-").stdout
