@@ -13,7 +13,7 @@ one-line texts is 220 wide at x 850, its rows 30 high and 3 apart, the first
 driver's gap and band say how much.
 """
 
-import os, pathlib, random, stat, struct, subprocess, sys, time, zlib
+import os, pathlib, random, re, stat, struct, subprocess, sys, time, zlib
 
 import harness
 from harness import MID, px
@@ -261,6 +261,31 @@ def the_keyboard_opens_chooses_and_gives_the_focus_back(t):
         t.listed(2, 2880).wait(lambda: focus() != window, "the list to hold the keyboard")
         close()
         t.resting(dot=None, mid=2880).wait(lambda: focus() == window, "the focus back where it was")
+
+
+# On sway the list asks for the keyboard as a layer surface, and sway gives
+# it back to the window that had it: wev, which tells the keyboard's coming
+# and going.
+@scenario(drivers=("sway",))
+def the_keyboard_opens_the_list_on_wayland(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    t.assertEqual(command(), 1, "none runs yet")
+    events = t.d.follow(["stdbuf", "-oL", "wev"])
+    keyboard = lambda: [m[1] for e in events if (m := re.search(r"wl_keyboard\] (enter|leave)", e))]
+    at_wev = lambda: keyboard()[-1:] == ["enter"]
+    t.press("Shift_L").wait(at_wev, "wev to have the keyboard")
+    t.start().capture("one", "two", "three").open(3)
+    t.leave().assertEqual(command(), 0)
+    t.listed(3).wait(lambda: not at_wev(), "the list to hold the keyboard")
+    t.move(MID, 700).listed(3)  # the pointer away: it stays open
+    t.press("Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2)
+    t.press("Down", "Return").stored_is("one", "three").resting().wait(at_wev, "the keyboard back at wev")
+    t.assertEqual(t.clipboard(), b"one")
+    for close in (lambda: t.press("Escape"), command):
+        t.assertEqual(command(), 0)
+        t.listed(2).wait(lambda: not at_wev(), "the list to hold the keyboard")
+        close()
+        t.resting(dot=None).wait(at_wev, "the keyboard back at wev")
 
 
 # The extension holds the keyboard in the Shell's modal grab; the window
