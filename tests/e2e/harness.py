@@ -184,6 +184,28 @@ class X11(Driver):
                    "the probe window")
         return presses
 
+    def accessibility(self, folder):
+        """A session bus in `folder` with the accessibility bus on it, as a
+        desktop session runs them for screen readers; programs started
+        afterwards show their accessible trees there."""
+        runtime, config = os.path.join(folder, "runtime"), pathlib.Path(folder, "session.conf")
+        os.mkdir(runtime, 0o700)
+        config.write_text(f"<busconfig><type>session</type><listen>unix:path={folder}/session-bus</listen>"
+                          "<auth>EXTERNAL</auth><policy context='default'><allow user='*'/><allow own='*'/>"
+                          "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/></policy>"
+                          "</busconfig>\n")
+        self.spawn(["dbus-daemon", "--nofork", "--config-file", config])
+        wait_until(lambda: os.path.exists(f"{folder}/session-bus"), "the session bus")
+        self.env.update(DBUS_SESSION_BUS_ADDRESS=f"unix:path={folder}/session-bus", XDG_RUNTIME_DIR=runtime,
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        self.spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+
+    def accessible_tree(self, name):
+        """The accessible objects of the program called `name`, as a screen
+        reader reads them (atspi_tree.py)."""
+        tool = pathlib.Path(__file__).with_name("atspi_tree.py")
+        return json.loads(self.run("/usr/bin/python3", tool, name).stdout or b"[]")
+
     def screenshot(self):
         rgb = self.run("import", "-window", "root", "-depth", "8", "rgb:-").stdout
         return SimpleNamespace(w=self.size[0], h=self.size[1], rgb=rgb, path=None)

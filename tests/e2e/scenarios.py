@@ -263,6 +263,24 @@ def the_keyboard_opens_chooses_and_gives_the_focus_back(t):
         t.resting(dot=None, mid=2880).wait(lambda: focus() == window, "the focus back where it was")
 
 
+# What Orca reads, over AT-SPI: the rows as a list, the highlighted one
+# focused, a picture by its size, each remove button, the dot's state.
+@scenario(drivers=X11)
+def a_screen_reader_finds_the_rows(t):
+    t.d.accessibility(t.tmp)
+    t.start().capture("Meeting moved to Thursday", "two").copy(png(64, 48), "image/png").resting(dot=True)
+    t.assertEqual(t.d.run(harness.ARGS.binary, "--open").returncode, 0)
+    t.listed(3)
+    names = ["Clip 1 of 3: Picture, 64 by 48", "Clip 2 of 3: two", "Clip 3 of 3: Meeting moved to Thursday"]
+    items = lambda tree: [(o["name"], o["focused"]) for o in tree if o["role"] == "list item"]
+    tree = t.wait(lambda: (tree := t.d.accessible_tree("tuckshelf")) and items(tree) and tree, "the rows over AT-SPI")
+    t.assertEqual(items(tree), [(n, n == names[0]) for n in names])
+    t.assertEqual([o["name"] for o in tree if o["role"] == "list"], ["Clipboard history"])
+    t.assertIn(("push button", "Remove"), [(o["role"], o["name"]) for o in tree])
+    t.assertIn("copied, not pasted", [o["description"] for o in tree])
+    t.key("Down").wait(lambda: items(t.d.accessible_tree("tuckshelf"))[1][1], "the second row focused")
+
+
 # On sway the list asks for the keyboard as a layer surface, and sway gives
 # it back to the window that had it: wev, which tells the keyboard's coming
 # and going.
