@@ -140,6 +140,17 @@ TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   EXPECT_TRUE(pumpUntil([&] { return quit; }));
 }
 
+TEST_F(DBusServiceTest, OpenOpensForTheKeyboardOrAsksTheClientThatDraws) {
+  call("Open");
+  EXPECT_TRUE(delegate->keyboardOpen() && rig.overlay->takesKeyboard);
+  call("Open");  // again: closes
+  EXPECT_TRUE(!delegate->keyboardOpen() && !rig.overlay->takesKeyboard);
+  SignalCounter asked;
+  client.connect(QString(), DBusService::kObjectPath, kInterface, "OpenRequested", &asked, SLOT(count()));
+  call("Attach"), call("Open");
+  EXPECT_TRUE(pumpUntil([&] { return asked.seen == 1; }) && !delegate->keyboardOpen());
+}
+
 TEST_F(DBusServiceTest, AnAttachedClientDrawsUntilItLeaves) {
   {
     QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "shell");
