@@ -16,19 +16,6 @@ const ROW_SPACING = 3;
 const MESSAGE_INSET = 16;
 
 const EMPTY_MESSAGE = 'clipboard\'s empty \u2728';
-const SPOKEN_CHARS = 200;
-
-// What a screen reader reads for a row, as the program names its own:
-// "Clip 1 of 5: Meeting moved to Thursday", the text on one line and cut.
-function accessibleName(clip, index, count) {
-    let what = 'Picture';
-    if (!clip.picture) {
-        what = clip.text.slice(0, SPOKEN_CHARS * 4).replace(/\s+/g, ' ').trim();
-        if (what.length > SPOKEN_CHARS)
-            what = `${what.slice(0, /[\uD800-\uDBFF]/.test(what[SPOKEN_CHARS - 1]) ? SPOKEN_CHARS - 1 : SPOKEN_CHARS)}\u2026`;
-    }
-    return `Clip ${index + 1} of ${count}: ${what}`;
-}
 
 export const ShelfPanel = GObject.registerClass(
 class ShelfPanel extends St.Widget {
@@ -55,7 +42,6 @@ class ShelfPanel extends St.Widget {
         this._rowHeights = rowHeights;
         this._rows = clips.map((clip, i) => new ShelfRow({
             clip, lead: i === 0, width: width - 2 * LIST_INSET, height: rowHeights[i], removeIcon, onSelect, onRemove,
-            accessibleName: accessibleName(clip, i, clips.length),
         }));
         for (const row of this._rows)
             this.add_child(row);

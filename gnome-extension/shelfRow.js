@@ -210,9 +210,9 @@ export const ShelfRow = GObject.registerClass(
 class ShelfRow extends St.Button {
     // `width` and `height` are the row's, in logical pixels, as the program
     // laid it out.
-    _init({clip, lead, width, height, removeIcon, onSelect, onRemove, accessibleName}) {
+    _init({clip, lead, width, height, removeIcon, onSelect, onRemove}) {
         super._init({
-            style_class: 'tuckshelf-row', track_hover: true, can_focus: false, accessible_name: accessibleName,
+            style_class: 'tuckshelf-row', track_hover: true, can_focus: false, accessible_name: clip.accessibleName,
         });
         const content = new RowContent({clip, lead, width, height, removeIcon});
         this.set_child(content);

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app/app_delegate.h"
+#include "listview/accessible_names.h"
 #include "listview/history_layout.h"
 
 namespace tuckshelf {
@@ -74,6 +75,13 @@ DBusClips DBusService::GetClips() const {
                      displayText(item), picture ? pngThumbnail(*item.image) : QByteArray()});
   }
   return clips;
+}
+
+QStringList DBusService::GetAccessibleNames() const {
+  const History& history = delegate_.history();
+  QStringList names;
+  for (std::size_t i = 0; i < history.size(); ++i) names << accessibleRowName(history[i], i, history.size());
+  return names;
 }
 
 double DBusService::GetLayout(double& content_height, QList<double>& row_heights) {

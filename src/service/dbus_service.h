@@ -43,6 +43,7 @@ class DBusService : public QObject, protected QDBusContext {
 
  public slots:
   Q_SCRIPTABLE DBusClips GetClips() const;
+  Q_SCRIPTABLE QStringList GetAccessibleNames() const;
   Q_SCRIPTABLE double GetLayout(double& content_height, QList<double>& row_heights);
   Q_SCRIPTABLE void Restore(const QString& id);
   Q_SCRIPTABLE void Remove(const QString& id);

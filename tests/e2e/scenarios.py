@@ -315,6 +315,9 @@ def the_keyboard_opens_the_shelf_in_the_shell(t):
     t.start().capture("one", "two", "three").key("a")  # an X window has the focus
     t.assertEqual(command(), 0)
     held(t.listed(3) and True)
+    rows = t.eval("Main.layoutManager.uiGroup.get_children().find(a => a.has_style_class_name?.('tuckshelf-panel'))"
+                  ".get_children().map(row => row.accessible_name)")
+    t.assertEqual(rows, ["Clip 1 of 3: three", "Clip 2 of 3: two", "Clip 3 of 3: one"])  # as Orca reads them
     t.press("Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2)
     t.press("Down", "Return").stored_is("one", "three").resting()
     held(False)

@@ -117,6 +117,8 @@ TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   ASSERT_EQ(three.size(), 3);
   EXPECT_TRUE(three[0].kind == "image" && QImage::fromData(three[0].thumbnail).size() == QSize(40, 30));
   EXPECT_TRUE(three[1].kind == "text" && three[1].text == "two" && three[1].thumbnail.isEmpty());
+  EXPECT_EQ(call("GetAccessibleNames").arguments().value(0).toStringList(),
+            (QStringList{"Clip 1 of 3: Picture, 40 by 30", "Clip 2 of 3: two", "Clip 3 of 3: one"}));
   const QList<QVariant> layout = call("GetLayout").arguments();
   EXPECT_EQ(layout.value(0).toDouble(), 220);
   EXPECT_EQ(layout.value(1).toDouble(), 16 + 3 * 30 + 2 * 3);
