@@ -21,6 +21,7 @@ export default class TuckshelfExtension extends Extension {
         this._program = new Program(this.dir.get_child(INTERFACE_FILE).get_path(), {
             onUnpasted: unpasted => this._shelf.setUnpasted(unpasted),
             onContent: content => this._shelf.setContent(content),
+            onOpen: () => this._shelf.toggleFromKeyboard(),
             onGone: () => {
                 this._shelf.setContent(null);
                 this._shelf.setUnpasted(false);

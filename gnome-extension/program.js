@@ -17,19 +17,21 @@ function loadInterfaceInfo(path) {
     return node.lookup_interface(INTERFACE_NAME);
 }
 
-// A clip as drawn: its id, the text its row shows and, for a picture, its
-// thumbnail as PNG bytes.
-function toClip([id, _kind, text, thumbnail]) {
-    return {id, text, thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null};
+// A clip as drawn: its id, the text its row shows, what a screen reader
+// reads for it and, for a picture, its thumbnail as PNG bytes.
+function toClip([id, _kind, text, thumbnail], accessibleName) {
+    return {id, text, accessibleName, thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null};
 }
 
 export class Program {
     // `interfacePath` is the interface's XML; the handlers are called with
     // what the program says: onUnpasted(bool), onContent(content) with the
-    // clips and the layout that goes with them, onGone() when it quits.
-    constructor(interfacePath, {onUnpasted, onContent, onGone}) {
+    // clips and the layout that goes with them, onOpen() when its shortcut
+    // asks for the list from the keyboard, onGone() when it quits.
+    constructor(interfacePath, {onUnpasted, onContent, onOpen, onGone}) {
         this._info = loadInterfaceInfo(interfacePath);
         this._onUnpasted = onUnpasted;
+        this._onOpen = onOpen;
         this._onContent = onContent;
         this._onGone = onGone;
         this._proxy = null;
@@ -87,6 +89,8 @@ export class Program {
             'g-signal', (_proxy, _sender, signal) => {
                 if (signal === 'Changed')
                     this._fetch();
+                else if (signal === 'OpenRequested')
+                    this._onOpen();
             },
             'g-properties-changed', () => this._reportUnpasted(),
             this);
@@ -109,22 +113,25 @@ export class Program {
         this._onUnpasted(this._proxy.get_cached_property('Unpasted')?.unpack() ?? false);
     }
 
-    // The clips and the layout, asked for together; an answer that a later
-    // question has overtaken is dropped, and so is a pair that straddles a
-    // change (its Changed signal brings the next pair).
+    // The clips, their names and the layout, asked for together; an answer
+    // that a later question has overtaken is dropped, and so is a set that
+    // straddles a change (its Changed signal brings the next set).
     async _fetch() {
         const fetch = ++this._fetches;
         try {
-            const [clips, layout] = await Promise.all([
+            const [clips, names, layout] = await Promise.all([
                 this._call('GetClips', null),
+                this._call('GetAccessibleNames', null),
                 this._call('GetLayout', null),
             ]);
             if (fetch !== this._fetches)
                 return;
-            const [[clipList], [width, contentHeight, rowHeights]] = [clips.deepUnpack(), layout.deepUnpack()];
-            if (clipList.length !== rowHeights.length)
+            const [[clipList], [nameList], [width, contentHeight, rowHeights]] =
+                [clips.deepUnpack(), names.deepUnpack(), layout.deepUnpack()];
+            if (clipList.length !== rowHeights.length || clipList.length !== nameList.length)
                 return;
-            this._onContent({clips: clipList.map(toClip), width, contentHeight, rowHeights});
+            const clipsNamed = clipList.map((clip, i) => toClip(clip, nameList[i]));
+            this._onContent({clips: clipsNamed, width, contentHeight, rowHeights});
         } catch (e) {
             if (!e.matches?.(Gio.IOErrorEnum, Gio.IOErrorEnum.CANCELLED))
                 console.error('Tuckshelf: could not read the history', e);

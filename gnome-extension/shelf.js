@@ -2,9 +2,14 @@
 // copy is not pasted, open a list of the program's clips. It opens on the
 // monitor pushed, stays open while the pointer is over the list or the strip
 // that opened it, and rests again as soon as the pointer is over neither.
+// Opened from the keyboard (the program's shortcut) it opens on the
+// pointer's monitor and holds the keyboard in a modal grab until a key, a
+// click outside or the shortcut again closes it; the keys move a highlight,
+// restore and remove.
 
 import Clutter from 'gi://Clutter';
 import Gio from 'gi://Gio';
+import Shell from 'gi://Shell';
 import St from 'gi://St';
 
 import * as Main from 'resource:///org/gnome/shell/ui/main.js';
@@ -32,9 +37,13 @@ export class Shelf {
         this._unpasted = false;
         this._placement = null;
         this._removing = false;
+        this._grab = null;  // the modal grab while open from the keyboard
+        this._highlighted = 0;
 
         // The dot takes no input: clicks go to the top bar beneath it.
-        this._dot = new St.Widget({style_class: 'tuckshelf-dot', visible: false});
+        this._dot = new St.Widget({
+            style_class: 'tuckshelf-dot', visible: false, accessible_name: 'copied, not pasted',
+        });
         Main.layoutManager.addTopChrome(this._dot, INPUT_TRANSPARENT_CHROME);
         // The strip that opened the list keeps it open where it is wider.
         this._strip = new St.Widget({reactive: true, track_hover: true, visible: false});
@@ -43,6 +52,13 @@ export class Shelf {
         Main.layoutManager.addTopChrome(this._panel);
         this._strip.connect('notify::hover', () => this._restIfLeft());
         this._panel.connect('notify::hover', () => this._restIfLeft());
+        this._panel.connect('key-press-event', (_actor, event) => this._keyPressed(event.get_key_symbol()));
+        this._panel.connect('button-press-event', (_actor, event) => {
+            const [x, y] = event.get_coords();
+            if (this._grab && !contains(this._panel, x, y))
+                this.rest();
+            return Clutter.EVENT_PROPAGATE;
+        });
     }
 
     get isOpen() {
@@ -61,9 +77,11 @@ export class Shelf {
         this._content = content;
         const rebuild = this.isOpen && this._removing && content?.clips.length > 0;
         this._removing = false;
-        if (rebuild)
+        if (rebuild) {
             this._fill();
-        else
+            if (this._grab)
+                this._highlight(Math.min(this._highlighted, content.clips.length - 1));
+        } else
             this.rest();
     }
 
@@ -81,8 +99,34 @@ export class Shelf {
         this._fill();
     }
 
+    // The program's shortcut: opens the list for the keyboard, or closes it
+    // when so open.
+    toggleFromKeyboard() {
+        if (this._grab) {
+            this.rest();
+            return;
+        }
+        if (!this.isOpen)
+            this.open(global.display.get_current_monitor());
+        if (!this.isOpen)
+            return;
+        const grab = Main.pushModal(this._panel, {actionMode: Shell.ActionMode.POPUP});
+        if ((grab.get_seat_state() & Clutter.GrabState.KEYBOARD) === 0) {
+            Main.popModal(grab);  // another grab holds the keyboard
+            return;
+        }
+        this._grab = grab;
+        global.stage.set_key_focus(this._panel);
+        this._highlight(0);
+    }
+
     // Collapses at once, without animation.
     rest() {
+        if (this._grab) {
+            const grab = this._grab;
+            this._grab = null;
+            Main.popModal(grab);  // the focus goes back where it was
+        }
         this._panel.remove_all_transitions();
         this._panel.hide();
         this._panel.clear();
@@ -92,6 +136,7 @@ export class Shelf {
     }
 
     destroy() {
+        this.rest();
         this._dot.destroy();
         this._strip.destroy();
         this._panel.destroy();
@@ -134,8 +179,48 @@ export class Shelf {
         this._dot.set_position(x, y);
     }
 
+    _keyPressed(symbol) {
+        if (!this._grab)
+            return Clutter.EVENT_PROPAGATE;
+        const clips = this._content?.clips ?? [];
+        const clip = clips[this._highlighted];
+        switch (symbol) {
+        case Clutter.KEY_Escape:
+            this.rest();
+            break;
+        case Clutter.KEY_Up:
+            this._highlight(Math.max(0, this._highlighted - 1));
+            break;
+        case Clutter.KEY_Down:
+            this._highlight(Math.min(clips.length - 1, this._highlighted + 1));
+            break;
+        case Clutter.KEY_Return:
+        case Clutter.KEY_KP_Enter:
+        case Clutter.KEY_space:
+            if (clip) {
+                this.rest();
+                this._onRestore(clip.id);
+            }
+            break;
+        case Clutter.KEY_Delete:
+        case Clutter.KEY_KP_Delete:
+            if (clip) {
+                this._removing = true;
+                this._onRemove(clip.id);
+            }
+            break;
+        }
+        // Nothing typed while the list holds the keyboard reaches a window.
+        return Clutter.EVENT_STOP;
+    }
+
+    _highlight(index) {
+        this._highlighted = Math.max(0, index);
+        this._panel.highlight(this._highlighted);
+    }
+
     _restIfLeft() {
-        if (!this.isOpen)
+        if (!this.isOpen || this._grab)
             return;
         const [x, y] = global.get_pointer();
         if (!contains(this._panel, x, y) && !contains(this._strip, x, y))

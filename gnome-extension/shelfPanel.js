@@ -51,6 +51,15 @@ class ShelfPanel extends St.Widget {
         }
     }
 
+    // The row the keys act on looks hovered, with its remove button. The
+    // panel keeps the key focus (a focused button would act on Enter by
+    // itself) and takes the row's name, which a screen reader reads out as
+    // the focused object's name changes.
+    highlight(index) {
+        this._rows.forEach((row, i) => row.setHighlighted(i === index));
+        this.accessible_name = this._rows[index]?.accessible_name ?? EMPTY_MESSAGE;
+    }
+
     clear() {
         this.destroy_all_children();
         this._rows = [];

@@ -212,12 +212,29 @@ class ShelfRow extends St.Button {
     // laid it out.
     _init({clip, lead, width, height, removeIcon, onSelect, onRemove}) {
         super._init({
-            style_class: 'tuckshelf-row', track_hover: true, can_focus: false, accessible_name: clip.text,
+            style_class: 'tuckshelf-row', track_hover: true, can_focus: false, accessible_name: clip.accessibleName,
         });
         const content = new RowContent({clip, lead, width, height, removeIcon});
         this.set_child(content);
-        this.bind_property('hover', content.removeButton, 'visible', GObject.BindingFlags.SYNC_CREATE);
+        this._removeButton = content.removeButton;
+        this._highlighted = false;
+        this.connect('notify::hover', () => this._showHighlight());
+        this._showHighlight();
         this.connect('clicked', () => onSelect(clip.id));
         content.removeButton.connect('clicked', () => onRemove(clip.id));
+    }
+
+    setHighlighted(on) {
+        this._highlighted = on;
+        this._showHighlight();
+    }
+
+    _showHighlight() {
+        const shown = this.hover || this._highlighted;
+        this._removeButton.visible = shown;
+        if (shown)
+            this.add_style_pseudo_class('highlighted');
+        else
+            this.remove_style_pseudo_class('highlighted');
     }
 });

@@ -13,7 +13,8 @@ dpkg-dev file desktop-file-utils appstream
 libwayland-dev libwayland-bin qt6-wayland
 qt6-base-private-dev sway wl-clipboard grim xwayland wev
 kwin-wayland plasma-wayland-protocols dbus
-gnome-shell libglib2.0-bin"
+gnome-shell libglib2.0-bin
+wtype at-spi2-core python3-pyatspi"
 
 PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "history/captured_text.h"
+#include "listview/accessible_names.h"
 #include "overlay/notch_geometry.h"
 #include "overlay/placement.h"
 
@@ -44,8 +45,9 @@ void AppDelegate::launch() {
   const std::weak_ptr<AppDelegate> weak = weak_from_this();
   // Every history change is stored at once, so quitting has nothing left
   // to write; storing once more costs little and survives a missed write.
-  services_.instance.setHandlers(weakly(weak, [](AppDelegate& d) { d.persistHistory(); }),
-                                 weakly(weak, [](AppDelegate& d) { d.clearHistory(); }));
+  services_.instance.setHandlers({weakly(weak, [](AppDelegate& d) { d.persistHistory(); }),
+                                  weakly(weak, [](AppDelegate& d) { d.clearHistory(); }),
+                                  weakly(weak, [](AppDelegate& d) { d.openFromKeyboard(); })});
   services_.instance.claim();
   loadStoredHistory();
 
@@ -82,6 +84,8 @@ void AppDelegate::buildOverlay(const ScreenInfo& screen) {
   panel_->setPointerHandler(weakly(weak_from_this(), [](AppDelegate& d, const PointerEvent& e) {
     if (d.pointer_) d.pointer_->handle(PointerPresence::Region::panel, e);
   }));
+  panel_->setKeyHandler(weakly(weak_from_this(), [](AppDelegate& d, ListKey key) { d.listKey(key); }));
+  panel_->setDescription(accessibleDotState(unpasted_));
 }
 
 // ---- Event sources --------------------------------------------------------
@@ -102,6 +106,7 @@ void AppDelegate::pasted() {
 void AppDelegate::setUnpasted(bool unpasted) {
   if (unpasted_ == unpasted) return;
   unpasted_ = unpasted;
+  if (panel_) panel_->setDescription(accessibleDotState(unpasted_));
   notifyChanged();
 }
 
@@ -182,6 +187,7 @@ void AppDelegate::place(double width, double contentH, bool animated) {
 void AppDelegate::showResting() {
   mode_ = Mode::normal;
   if (!panel_) return;
+  releaseKeyboard();
   panel_->setLabelHidden(true);
   panel_->setStackHidden(true);
   panel_->setDotHidden(!unpasted_);
@@ -239,6 +245,9 @@ bool AppDelegate::cursorAtNotch(Point point) const {
 
 void AppDelegate::pollCursor(std::optional<Point> pointer) {
   if (!panel_ || !panel_->isVisible()) return;
+  // Opened from the keyboard, the list stays where it opened until a key,
+  // a click or the shortcut closes it, wherever the pointer goes meanwhile.
+  if (keyboardOpen_) return;
   lastPointer_ = pointer;
   if (mode_ == Mode::expanded) {
     if (pointer && (onOpenPanel(panel_->frame(), *pointer) || cursorAtNotch(*pointer))) return;
@@ -303,10 +312,71 @@ void AppDelegate::renderHistory() {
         entries[i], sizing.rowHeights[i], lead ? 0 : 1, lead ? TextAlign::center : TextAlign::left,
         lead ? 16.0 : 10.0, font,
         weakly(weak, [index](AppDelegate& d) { d.selectAction(index); }),
-        weakly(weak, [index](AppDelegate& d) { d.deleteAction(index); })});
+        weakly(weak, [index](AppDelegate& d) { d.deleteAction(index); }),
+        accessibleRowName(entries[i], i, entries.size())});
   }
   panel_->setRows(std::move(rows));
+  if (keyboardOpen_) highlight(std::min(highlighted_, entries.size() - 1));
   place(sizing.width, sizing.contentH, true);
+}
+
+// ---- The keyboard's way in ------------------------------------------------
+
+void AppDelegate::openFromKeyboard() {
+  if (drawnElsewhere_) {
+    if (openElsewhere_) openElsewhere_();
+    return;
+  }
+  if (!panel_) return;
+  if (keyboardOpen_) return showResting();
+  if (mode_ == Mode::normal) {
+    // On the display the pointer is on now; it stays there until it closes.
+    lastPointer_ = services_.displays.pointerPosition();
+    keyboardOpen_ = true;
+    highlighted_ = 0;
+    if (!history_.empty())
+      openList();
+    else
+      openMessage();
+  } else {
+    // Open by the pointer already: the keys take over the list as it is.
+    keyboardOpen_ = true;
+    if (!history_.empty()) highlight(0);
+  }
+  panel_->setTakesKeyboard(true);
+}
+
+void AppDelegate::listKey(ListKey key) {
+  if (!keyboardOpen_) return;
+  const std::size_t count = history_.size();
+  switch (key) {
+    case ListKey::close:
+      return showResting();
+    case ListKey::up:
+      if (count > 0) highlight(highlighted_ > 0 ? highlighted_ - 1 : 0);
+      return;
+    case ListKey::down:
+      if (count > 0) highlight(std::min(highlighted_ + 1, count - 1));
+      return;
+    case ListKey::choose:
+      if (count > 0) selectAction(std::int64_t(highlighted_));
+      return;
+    case ListKey::remove:
+      if (count > 0) deleteAction(std::int64_t(highlighted_));
+      return;
+  }
+}
+
+void AppDelegate::highlight(std::size_t row) {
+  highlighted_ = row;
+  panel_->setHighlightedRow(row);
+}
+
+void AppDelegate::releaseKeyboard() {
+  if (!keyboardOpen_) return;
+  keyboardOpen_ = false;
+  panel_->setHighlightedRow(std::nullopt);
+  panel_->setTakesKeyboard(false);
 }
 
 ListSizing AppDelegate::listSizing() {
@@ -320,6 +390,7 @@ void AppDelegate::setDrawnElsewhere(bool elsewhere) {
   if (drawnElsewhere_ == elsewhere) return;
   drawnElsewhere_ = elsewhere;
   mode_ = Mode::normal;
+  keyboardOpen_ = false;
   if (elsewhere) {
     panel_.reset();
     services_.hoverBands.setBands({});

@@ -85,6 +85,19 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // empty history's message's when there are none.
   ListSizing listSizing();
 
+  // The keyboard's way in (a shortcut runs `tuckshelf --open`): opens the
+  // list where the pointer is and takes the keyboard, with the newest row
+  // highlighted; asked again while so open, closes it.
+  void openFromKeyboard();
+  // A key of the list's while it holds the keyboard.
+  void listKey(ListKey key);
+  bool keyboardOpen() const { return keyboardOpen_; }
+  std::optional<std::size_t> highlightedRow() const {
+    return keyboardOpen_ && !history_.empty() ? std::optional(highlighted_) : std::nullopt;
+  }
+  // Where the shelf is drawn elsewhere, what opens it there for the keyboard.
+  void setOpenElsewhereHandler(std::function<void()> open) { openElsewhere_ = std::move(open); }
+
   // Another program (GNOME Shell's extension) draws the shelf: the
   // program shows no window of its own meanwhile.
   void setDrawnElsewhere(bool elsewhere);
@@ -129,6 +142,8 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   // The display the panel hangs from now.
   std::optional<ScreenInfo> panelScreen() const;
   void setUnpasted(bool unpasted);
+  void releaseKeyboard();
+  void highlight(std::size_t row);
   void notifyChanged() {
     if (changed_) changed_();
   }
@@ -148,7 +163,10 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
   std::optional<double> lineH_;
   double topGapValue_ = 32.0;
   bool drawnElsewhere_ = false;
+  bool keyboardOpen_ = false;
+  std::size_t highlighted_ = 0;  // the row the keys act on, while keyboard-open
   std::function<void()> changed_;
+  std::function<void()> openElsewhere_;
 };
 
 }  // namespace tuckshelf

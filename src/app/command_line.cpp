@@ -5,7 +5,7 @@
 namespace tuckshelf {
 namespace {
 
-const QString kUsage = QStringLiteral("usage: tuckshelf [--clear | --quit | --help | --version]");
+const QString kUsage = QStringLiteral("usage: tuckshelf [--open | --clear | --quit | --help | --version]");
 
 // Qt's own options that take a value; those that take none are flags.
 const char* const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
@@ -20,6 +20,7 @@ QString helpText() {
              "screen; push the pointer into the top edge to see them.\n\n") +
          kUsage + QStringLiteral(
                       "\n\n"
+                      "  --open     open the list for the keyboard (bind it to a shortcut)\n"
                       "  --clear    empty the history (through the running copy, if any)\n"
                       "  --quit     ask the copy running on this display to quit\n"
                       "  --help     show this help\n"
@@ -37,7 +38,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   const QCommandLineOption version(QStringLiteral("version"));
   const QCommandLineOption clear(QStringLiteral("clear"));
   const QCommandLineOption quit(QStringLiteral("quit"));
-  parser.addOptions({help, version, clear, quit});
+  const QCommandLineOption open(QStringLiteral("open"));
+  parser.addOptions({help, version, clear, quit, open});
   for (const char* name : kQtValueOptions) {
     QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
     option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -56,13 +58,14 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   if (!parser.positionalArguments().isEmpty())
     return error(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
   const int actions = int(parser.isSet(help)) + int(parser.isSet(version)) + int(parser.isSet(clear)) +
-                      int(parser.isSet(quit));
-  if (actions > 1) return error(QStringLiteral("give one of --clear, --quit, --help and --version"));
+                      int(parser.isSet(quit)) + int(parser.isSet(open));
+  if (actions > 1) return error(QStringLiteral("give one of --open, --clear, --quit, --help and --version"));
   if (parser.isSet(help)) return {CommandLine::Action::help, helpText()};
   if (parser.isSet(version))
     return {CommandLine::Action::version, QStringLiteral("tuckshelf %1\n").arg(QStringLiteral(TUCKSHELF_VERSION))};
   if (parser.isSet(clear)) return {CommandLine::Action::clear, {}};
   if (parser.isSet(quit)) return {CommandLine::Action::quit, {}};
+  if (parser.isSet(open)) return {CommandLine::Action::open, {}};
   return {};
 }
 

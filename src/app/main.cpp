@@ -73,6 +73,12 @@ int quitRunningCopy(const BackendChoice& choice) {
   return 1;
 }
 
+int openRunningCopy(const BackendChoice& choice) {
+  if (sendToRunningCopy(choice, RemoteCommand::open) == RemoteOutcome::done) return 0;
+  std::fprintf(stderr, "tuckshelf: no copy is running on this display\n");
+  return 1;
+}
+
 bool onGnome() {
   return qgetenv("XDG_CURRENT_DESKTOP").toLower().split(':').contains("gnome");
 }
@@ -109,6 +115,8 @@ int main(int argc, char** argv) {
       return clearHistory(chooseBackend(argc, argv));
     case CommandLine::Action::quit:
       return quitRunningCopy(chooseBackend(argc, argv));
+    case CommandLine::Action::open:
+      return openRunningCopy(chooseBackend(argc, argv));
     case CommandLine::Action::run:
       break;
   }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QString>
@@ -25,7 +26,13 @@ struct RowContent {
   OverlayFont font;
   std::function<void()> onSelect;
   std::function<void()> onDelete;
+  QString accessibleName;  // what a screen reader reads for the row
 };
+
+// What reaches the open list from the keyboard while it holds it; `close`
+// also stands for the window system giving the keyboard to another window.
+enum class ListKey { up, down, choose, remove, close };
+using KeyHandler = std::function<void(ListKey)>;
 
 // The distances from the backdrop's top to the tops of the label, the
 // dot and the list stack.
@@ -88,6 +95,15 @@ class OverlayWindow {
   // Discards every row and shows these instead, top to bottom. A row whose
   // callback is running stays alive until the callback returns.
   virtual void setRows(std::vector<RowContent> rows) = 0;
+
+  // While true the window holds the keyboard and reports the list's keys;
+  // false gives the keyboard back to the window that had it.
+  virtual void setTakesKeyboard(bool on) = 0;
+  virtual void setKeyHandler(KeyHandler handler) = 0;
+  // The row the keys act on, drawn as the pointer's hover is; none: no row.
+  virtual void setHighlightedRow(std::optional<std::size_t> row) = 0;
+  // What a screen reader reads about the panel beyond its name: the dot.
+  virtual void setDescription(const QString& description) = 0;
 };
 
 using OverlayFactory = std::function<std::unique_ptr<OverlayWindow>(const OverlaySetup&)>;

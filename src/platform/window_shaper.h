@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QRect>
@@ -42,6 +43,15 @@ class WindowShaper {
   virtual void release(QWidget&) {}
   // Sends what is queued to the window system.
   virtual void flush() = 0;
+  // Gives the window the keyboard, even though it never takes the focus
+  // by itself, until `releaseKeyboard`; `lost` runs should the window
+  // system give the keyboard to another window meanwhile.
+  virtual void takeKeyboard(QWidget& window, std::function<void()> lost) {
+    (void)lost;
+    window.grabKeyboard();
+  }
+  // Gives the keyboard back to the window that had it before.
+  virtual void releaseKeyboard(QWidget& window) { window.releaseKeyboard(); }
 };
 
 }  // namespace tuckshelf

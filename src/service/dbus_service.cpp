@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app/app_delegate.h"
+#include "listview/accessible_names.h"
 #include "listview/history_layout.h"
 
 namespace tuckshelf {
@@ -43,9 +44,13 @@ DBusService::DBusService(AppDelegate& delegate, std::function<void()> quit)
   qDBusRegisterMetaType<DBusClip>();
   qDBusRegisterMetaType<DBusClips>();
   delegate_.setChangeHandler([this] { delegateChanged(); });
+  delegate_.setOpenElsewhereHandler([this] { emit OpenRequested(); });
 }
 
-DBusService::~DBusService() { delegate_.setChangeHandler({}); }
+DBusService::~DBusService() {
+  delegate_.setChangeHandler({});
+  delegate_.setOpenElsewhereHandler({});
+}
 
 bool DBusService::publish(QDBusConnection bus) {
   if (!bus.isConnected()) return false;  // --clear and --quit have their own way
@@ -72,6 +77,13 @@ DBusClips DBusService::GetClips() const {
   return clips;
 }
 
+QStringList DBusService::GetAccessibleNames() const {
+  const History& history = delegate_.history();
+  QStringList names;
+  for (std::size_t i = 0; i < history.size(); ++i) names << accessibleRowName(history[i], i, history.size());
+  return names;
+}
+
 double DBusService::GetLayout(double& content_height, QList<double>& row_heights) {
   const ListSizing sizing = delegate_.listSizing();
   content_height = sizing.contentH;
@@ -95,6 +107,8 @@ void DBusService::Restore(const QString& id) {
 void DBusService::Remove(const QString& id) {
   if (const std::int64_t index = indexOf(id); index >= 0) delegate_.deleteAction(index);
 }
+
+void DBusService::Open() { delegate_.openFromKeyboard(); }
 
 void DBusService::Clear() { delegate_.clearHistory(); }
 

@@ -43,9 +43,11 @@ class DBusService : public QObject, protected QDBusContext {
 
  public slots:
   Q_SCRIPTABLE DBusClips GetClips() const;
+  Q_SCRIPTABLE QStringList GetAccessibleNames() const;
   Q_SCRIPTABLE double GetLayout(double& content_height, QList<double>& row_heights);
   Q_SCRIPTABLE void Restore(const QString& id);
   Q_SCRIPTABLE void Remove(const QString& id);
+  Q_SCRIPTABLE void Open();
   Q_SCRIPTABLE void Clear();
   Q_SCRIPTABLE void Quit();
   Q_SCRIPTABLE void Attach();
@@ -53,6 +55,7 @@ class DBusService : public QObject, protected QDBusContext {
 
  signals:
   Q_SCRIPTABLE void Changed();
+  Q_SCRIPTABLE void OpenRequested();
 
  private:
   // The history's index of the clip `id`, or -1 after an error reply.

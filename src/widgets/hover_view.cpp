@@ -39,6 +39,8 @@ HoverView::HoverView(const OverlaySetup& setup, QWidget* parent)
   label_ = new HoverViewLabel(fontFor(setup.font), this);
   dot_ = new HoverViewDot(this);
   stack_ = new QWidget(this);
+  stack_->setObjectName(QStringLiteral("history"));
+  stack_->setAccessibleName(QStringLiteral("Clipboard history"));
   label_->hide();
   dot_->hide();
   stack_->hide();
@@ -88,6 +90,10 @@ void HoverView::setRows(std::vector<RowContent> contents) {
     rows_.push_back(row);
   }
   layOutStack();
+}
+
+void HoverView::setHighlightedRow(std::optional<std::size_t> row) {
+  for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i]->setKeyHighlighted(row == i);
 }
 
 void HoverView::resizeEvent(QResizeEvent*) { layOut(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QRegion>
@@ -30,6 +31,8 @@ class HoverView : public QWidget {
   void setStackHidden(bool hidden);
   void setTopOffsets(const TopOffsets& offsets);
   void setRows(std::vector<RowContent> rows);
+  // The row the keys act on; none: no row.
+  void setHighlightedRow(std::optional<std::size_t> row);
 
   // The pixels the window shows: all of the backdrop while it is black;
   // at rest only the dot, or none when the dot is hidden.

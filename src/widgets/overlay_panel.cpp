@@ -2,6 +2,7 @@
 
 #include <QEasingCurve>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -9,6 +10,7 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include "widgets/accessible_widgets.h"
 #include "widgets/hover_view.h"
 #include "platform/qt/qt_coordinates.h"
 
@@ -28,6 +30,27 @@ QEasingCurve easeInEaseOut() {
 // The panel's own window. Where it draws on a clear background, it clears
 // what it repaints first: some backing stores (Qt 6.8's on Wayland) hand
 // back the previous frame's pixels, which would otherwise stay.
+// The list's keys; any other key does nothing while the list holds the
+// keyboard, so that nothing typed reaches the window beneath by surprise.
+std::optional<ListKey> listKeyFor(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Up:
+      return ListKey::up;
+    case Qt::Key_Down:
+      return ListKey::down;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      return ListKey::choose;
+    case Qt::Key_Delete:
+      return ListKey::remove;
+    case Qt::Key_Escape:
+      return ListKey::close;
+    default:
+      return std::nullopt;
+  }
+}
+
 class PanelWindow : public QWidget {
  public:
   using QWidget::QWidget;
@@ -45,9 +68,10 @@ class PanelWindow : public QWidget {
 
 // Reports the pointer entering and leaving the window, before Qt hands
 // the events on (motion inside the open panel never changes whether it
-// stays open, so it is not reported), and shapes the window again once it
-// is on screen: some compositors (GNOME's under Xwayland) ignore an input
-// shape set while the window was being mapped.
+// stays open, so it is not reported), and the list's keys while the window
+// holds the keyboard; and shapes the window again once it is on screen:
+// some compositors (GNOME's under Xwayland) ignore an input shape set while
+// the window was being mapped.
 class OverlayPanel::WindowEvents : public QObject {
  public:
   explicit WindowEvents(OverlayPanel& panel) : panel_(panel) {}
@@ -59,6 +83,18 @@ class OverlayPanel::WindowEvents : public QObject {
         break;
       case QEvent::Leave:
         report(PointerEvent::Kind::left, {});
+        break;
+      case QEvent::KeyPress:
+        if (!panel_.takesKeyboard_) break;
+        if (const auto key = listKeyFor(*static_cast<QKeyEvent*>(event))) panel_.reportKey(*key);
+        return true;
+      case QEvent::FocusIn:
+        focused_ = panel_.takesKeyboard_;
+        break;
+      case QEvent::FocusOut:
+        // Only a focus the window had while holding the keyboard: another
+        // window took it (a click there), and the list closes.
+        if (std::exchange(focused_, false) && panel_.takesKeyboard_) panel_.reportKey(ListKey::close);
         break;
       case QEvent::Expose:
         if (panel_.window_->windowHandle()->isExposed() && !exposed_) panel_.applyShapes();
@@ -79,10 +115,12 @@ class OverlayPanel::WindowEvents : public QObject {
 
   OverlayPanel& panel_;
   bool exposed_ = false;
+  bool focused_ = false;
 };
 
 OverlayPanel::OverlayPanel(const OverlaySetup& setup, WindowShaper& shaper)
     : shaper_(shaper), events_(std::make_unique<WindowEvents>(*this)) {
+  installAccessibleWidgets();
   view_ = new HoverView(setup);
   attachWindow(toQtPixels(setup.frame));
   QObject::connect(view_, &HoverView::shapeChanged, view_, [this] {
@@ -112,6 +150,8 @@ void OverlayPanel::attachWindow(const QRect& geometry) {
   window->setAttribute(Qt::WA_X11DoNotAcceptFocus);
   window->setFocusPolicy(Qt::NoFocus);
   window->setWindowTitle(QStringLiteral("tuckshelf"));
+  window->setAccessibleName(QStringLiteral("Tuckshelf"));
+  window->setAccessibleDescription(description_);
   // Whatever of the window background a shape change has yet to cut away
   // shows black, the backdrop's colour, rather than grey.
   QPalette palette = window->palette();
@@ -165,16 +205,19 @@ void OverlayPanel::fitWindow() {
 // A new window at `geometry` takes over the content; the old one goes.
 void OverlayPanel::moveToNewWindow(const QRect& geometry) {
   const bool shown = window_->isVisible();
+  if (takesKeyboard_) shaper_.releaseKeyboard(*window_);
   shaper_.release(*window_);
   std::unique_ptr<QWidget> old = std::move(window_);
   events_ = std::make_unique<WindowEvents>(*this);
   attachWindow(geometry);
   if (shown) raise();
+  if (takesKeyboard_) takeKeyboard();
 }
 
 OverlayPanel::~OverlayPanel() {
   // The animation belongs to the content; stop it before either goes.
   animation_->stop();
+  if (takesKeyboard_) shaper_.releaseKeyboard(*window_);
   shaper_.release(*window_);
 }
 
@@ -258,6 +301,36 @@ void OverlayPanel::setDotHidden(bool hidden) { view_->setDotHidden(hidden); }
 void OverlayPanel::setStackHidden(bool hidden) { view_->setStackHidden(hidden); }
 void OverlayPanel::setTopOffsets(const TopOffsets& offsets) { view_->setTopOffsets(offsets); }
 void OverlayPanel::setRows(std::vector<RowContent> rows) { view_->setRows(std::move(rows)); }
+
+void OverlayPanel::setTakesKeyboard(bool on) {
+  if (takesKeyboard_ == on) return;
+  takesKeyboard_ = on;
+  if (on)
+    takeKeyboard();
+  else
+    shaper_.releaseKeyboard(*window_);
+  shaper_.flush();
+}
+
+void OverlayPanel::takeKeyboard() {
+  shaper_.takeKeyboard(*window_, [this] {
+    if (takesKeyboard_) reportKey(ListKey::close);
+  });
+}
+
+void OverlayPanel::reportKey(ListKey key) {
+  // Held by value: the handler may rebuild the list or close it.
+  if (const KeyHandler handler = keyHandler_) handler(key);
+}
+
+void OverlayPanel::setKeyHandler(KeyHandler handler) { keyHandler_ = std::move(handler); }
+
+void OverlayPanel::setHighlightedRow(std::optional<std::size_t> row) { view_->setHighlightedRow(row); }
+
+void OverlayPanel::setDescription(const QString& description) {
+  description_ = description;
+  window_->setAccessibleDescription(description);
+}
 
 OverlayFactory overlayPanelFactory(WindowShaper& shaper) {
   return [&shaper](const OverlaySetup& setup) -> std::unique_ptr<OverlayWindow> {

@@ -38,11 +38,16 @@ class OverlayPanel final : public OverlayWindow {
   void setStackHidden(bool hidden) override;
   void setTopOffsets(const TopOffsets& offsets) override;
   void setRows(std::vector<RowContent> rows) override;
+  void setTakesKeyboard(bool on) override;
+  void setKeyHandler(KeyHandler handler) override;
+  void setHighlightedRow(std::optional<std::size_t> row) override;
+  void setDescription(const QString& description) override;
 
   QWidget* window() const { return window_.get(); }
   HoverView* hoverView() const { return view_; }
   bool hasShadow() const { return hasShadow_; }
   bool clickThrough() const { return clickThrough_; }
+  bool takesKeyboard() const { return takesKeyboard_; }
 
  private:
   class WindowEvents;
@@ -54,6 +59,8 @@ class OverlayPanel final : public OverlayWindow {
   void applyBoundingShape();
   void applyShapes();
   void applyInputRegion();
+  void takeKeyboard();
+  void reportKey(ListKey key);
 
   WindowShaper& shaper_;
   std::unique_ptr<WindowEvents> events_;
@@ -61,6 +68,9 @@ class OverlayPanel final : public OverlayWindow {
   HoverView* view_;
   QVariantAnimation* animation_;
   PointerHandler pointerHandler_;
+  KeyHandler keyHandler_;
+  bool takesKeyboard_ = false;
+  QString description_;
   bool hasShadow_ = false;
   bool clickThrough_ = false;
   std::vector<Rect> passThrough_;

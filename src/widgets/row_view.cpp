@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +65,7 @@ RowView::RowView(RowContent setup, QWidget* parent) : QWidget(parent), setup_(st
   label_ = new RowViewLabel(displayText(setup_.item), fontFor(setup_.font), setup_.maxLines, setup_.align, this);
   button_ = new RowViewButton(this);
   button_->hide();
+  setAccessibleName(setup_.accessibleName);
 }
 
 RowView::~RowView() = default;
@@ -106,16 +108,29 @@ RowHit RowView::hitAt(QPointF p) const {
   return RowHit::row;
 }
 
-void RowView::setHighlighted(bool on) {
-  if (highlighted_ == on) return;
-  highlighted_ = on;
-  button_->setVisible(on);
+void RowView::setHovered(bool on) {
+  hovered_ = on;
+  showHighlight();
+}
+
+void RowView::setKeyHighlighted(bool on) {
+  if (keyHighlighted_ == on) return;
+  keyHighlighted_ = on;
+  showHighlight();
+  if (on && QAccessible::isActive()) {
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+  }
+}
+
+void RowView::showHighlight() {
+  button_->setVisible(isHighlighted());
   update();
 }
 
-void RowView::enterEvent(QEnterEvent*) { setHighlighted(true); }
+void RowView::enterEvent(QEnterEvent*) { setHovered(true); }
 
-void RowView::leaveEvent(QEvent*) { setHighlighted(false); }
+void RowView::leaveEvent(QEvent*) { setHovered(false); }
 
 void RowView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
@@ -149,7 +164,7 @@ void RowView::mouseReleaseEvent(QMouseEvent* event) {
 void RowView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  if (highlighted_) {
+  if (isHighlighted()) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(kHighlight);
     painter.drawRoundedRect(QRectF(rect()), kHighlightRadius, kHighlightRadius);

@@ -41,7 +41,11 @@ class RowView : public QWidget {
   // What a press at `point` (row coordinates, top-left origin) acts on.
   RowHit hitAt(QPointF point) const;
 
-  bool isHighlighted() const { return highlighted_; }
+  bool isHighlighted() const { return hovered_ || keyHighlighted_; }
+  // The row the keys act on: highlighted, with its remove button, as
+  // under the pointer, and the screen reader's focus.
+  void setKeyHighlighted(bool on);
+  bool isKeyHighlighted() const { return keyHighlighted_; }
   QWidget* removeButton() const;
   RowViewLabel* label() const { return label_; }
 
@@ -54,13 +58,15 @@ class RowView : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void setHighlighted(bool on);
+  void setHovered(bool on);
+  void showHighlight();
   QRectF buttonFrame() const;
 
   RowContent setup_;
   RowViewLabel* label_;
   RowViewButton* button_;
-  bool highlighted_ = false;
+  bool hovered_ = false;
+  bool keyHighlighted_ = false;
   RowHit pressed_ = RowHit::none;
   QRectF thumbnailFrame_;
   QImage thumbnail_;  // scaled to the frame once per size change

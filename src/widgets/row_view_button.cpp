@@ -35,6 +35,7 @@ QPainterPath crossedCircle(QSizeF size) {
 
 RowViewButton::RowViewButton(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAccessibleName(QStringLiteral("Remove"));
 }
 
 void RowViewButton::resizeEvent(QResizeEvent*) { glyph_ = crossedCircle(size()); }

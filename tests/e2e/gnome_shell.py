@@ -217,6 +217,14 @@ class GnomeShell(X11):
                   "tuckshelfPointer.notify_button(t, C.BUTTON_PRIMARY, C.ButtonState.PRESSED);"
                   "tuckshelfPointer.notify_button(t, C.BUTTON_PRIMARY, C.ButtonState.RELEASED); true")
 
+    def press(self, *keys):
+        """Types `keys` (single keys, xdotool's names) on the virtual keyboard
+        into whatever holds it: the Shell's own shelf, say."""
+        self.eval(f"const C = imports.gi.Clutter, t = GLib.get_monotonic_time(), names = {list(keys)!r};"
+                  "for (const n of names) { if (C['KEY_' + n] === undefined) throw new Error(n);"
+                  "tuckshelfKeyboard.notify_keyval(t, C['KEY_' + n], C.KeyState.PRESSED);"
+                  "tuckshelfKeyboard.notify_keyval(t, C['KEY_' + n], C.KeyState.RELEASED); } true")
+
     def key(self, *keys):
         """Types `keys` (xdotool's names: ctrl+v) on the virtual keyboard into
         an X window that has the focus, as a user types into an X11 program:

@@ -76,7 +76,9 @@ class Driver:
 
     def spawn(self, argv, env=None, **kw):
         kw = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) | kw
-        self.procs.append(subprocess.Popen([str(a) for a in argv], env=env or self.env, **kw))
+        # Bytes go as they are (a text to copy, not its repr).
+        argv = [a if isinstance(a, bytes) else str(a) for a in argv]
+        self.procs.append(subprocess.Popen(argv, env=env or self.env, **kw))
         return self.procs[-1]
 
     def run(self, *argv):
@@ -99,11 +101,17 @@ class Driver:
             tool.stdin.write(data)
         return tool
 
+    def follow(self, argv):
+        """Starts a program and returns the list of the lines it printed
+        so far, which grows as it prints."""
+        lines, tool = [], self.spawn(argv, stdout=subprocess.PIPE, text=True)
+        threading.Thread(target=lambda: lines.extend(tool.stdout), daemon=True).start()
+        return lines
+
     def counted(self, argv, word):
         """Starts a program and returns a function that counts the lines
         with `word` it printed so far."""
-        lines, tool = [], self.spawn(argv, stdout=subprocess.PIPE, text=True)
-        threading.Thread(target=lambda: lines.extend(tool.stdout), daemon=True).start()
+        lines = self.follow(argv)
         return lambda: sum(word in line for line in lines)
 
     def copier(self):
@@ -181,6 +189,28 @@ class X11(Driver):
                    "the probe window")
         return presses
 
+    def accessibility(self, folder):
+        """A session bus in `folder` with the accessibility bus on it, as a
+        desktop session runs them for screen readers; programs started
+        afterwards show their accessible trees there."""
+        runtime, config = os.path.join(folder, "runtime"), pathlib.Path(folder, "session.conf")
+        os.mkdir(runtime, 0o700)
+        config.write_text(f"<busconfig><type>session</type><listen>unix:path={folder}/session-bus</listen>"
+                          "<auth>EXTERNAL</auth><policy context='default'><allow user='*'/><allow own='*'/>"
+                          "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/></policy>"
+                          "</busconfig>\n")
+        self.spawn(["dbus-daemon", "--nofork", "--config-file", config])
+        wait_until(lambda: os.path.exists(f"{folder}/session-bus"), "the session bus")
+        self.env.update(DBUS_SESSION_BUS_ADDRESS=f"unix:path={folder}/session-bus", XDG_RUNTIME_DIR=runtime,
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        self.spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+
+    def accessible_tree(self, name):
+        """The accessible objects of the program called `name`, as a screen
+        reader reads them (atspi_tree.py)."""
+        tool = pathlib.Path(__file__).with_name("atspi_tree.py")
+        return json.loads(self.run("/usr/bin/python3", tool, name).stdout or b"[]")
+
     def screenshot(self):
         rgb = self.run("import", "-window", "root", "-depth", "8", "rgb:-").stdout
         return SimpleNamespace(w=self.size[0], h=self.size[1], rgb=rgb, path=None)
@@ -228,6 +258,7 @@ class Sway(Wayland):
 
     def __init__(self, owner_tool, pointer_tool):
         super().__init__(owner_tool, pointer_tool, "sway")
+        self.keyboard = None  # a virtual keyboard on the seat, once keys are typed
 
     def start(self, width, height, monitors=()):
         self.size, server, client = (width, height), self.base + "/server", self.base + "/client"
@@ -331,6 +362,17 @@ class Sway(Wayland):
         wait_until(lambda: re.search(rb'"app_id": *"wev"', self.run("swaymsg", "-t", "get_tree").stdout),
                    "the probe window")
         return presses
+
+    def press(self, *keys):
+        """Types `keys` (single keys, xdotool's names) through a virtual
+        keyboard into whatever surface has the focus. A keyboard stays on the
+        seat from the first on, as a real one does: one that goes takes the
+        focus with it."""
+        if not self.keyboard:
+            self.keyboard = self.spawn(["wtype", "-s", "3600000"])
+            wait_until(lambda: b"virtual keyboard" in self.run("swaymsg", "-t", "get_inputs").stdout.lower()
+                       or self.keyboard.poll() is not None, "the virtual keyboard")
+        self.run("wtype", *[arg for key in keys for arg in ("-k", key)])
 
     def screenshot(self):
         ppm = self.run("grim", "-t", "ppm", "-").stdout

@@ -13,7 +13,7 @@ one-line texts is 220 wide at x 850, its rows 30 high and 3 apart, the first
 driver's gap and band say how much.
 """
 
-import os, pathlib, random, stat, struct, subprocess, sys, time, zlib
+import os, pathlib, random, re, stat, struct, subprocess, sys, time, zlib
 
 import harness
 from harness import MID, px
@@ -232,6 +232,123 @@ def x11_backend_under_xwayland(t):
     # Wayland one nor a window's input shape, so neither is asked for here.
     t.d.xwayland()
     t.start().open(0)
+
+
+# -- from the keyboard ---------------------------------------------------------
+# The shortcut's command opens the list on the pointer's display, holding the
+# keyboard: the keys move, remove and choose, Escape or the command again
+# closes, and the window that had the focus has it back. Keys reach the
+# program only as an X client here (see the module's note).
+@scenario(size=(3840, 1080), monitors=(LEFT, RIGHT), drivers=X11)
+def the_keyboard_opens_chooses_and_gives_the_focus_back(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    t.assertEqual(command(), 1, "none runs yet")
+    t.probe(100, 300, 300, 200)
+    window = t.d.run("xdotool", "search", "--onlyvisible", "--name", "Event Tester").stdout.decode().split()[0]
+    focus = lambda: t.d.run("xdotool", "getwindowfocus").stdout.decode().strip()
+    t.d.run("xdotool", "windowfocus", "--sync", window)
+    t.move(2880, 600).start().capture("one", "two", "three").open(3, 2880)
+    t.assertEqual(focus(), window, "opened by the pointer, the list takes no focus")
+    t.leave(mid=2880).assertEqual(command(), 0)
+    t.listed(3, 2880).wait(lambda: focus() != window, "the list to hold the keyboard")
+    t.move(2880, 700).listed(3, 2880)  # the pointer away: it stays open
+    t.key("Down", "Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2, 2880)
+    t.key("Return").stored_is("one", "three").resting(mid=2880)
+    t.wait(lambda: focus() == window, "the focus back where it was")
+    t.assertEqual(t.clipboard(), b"one")
+    for close in (lambda: t.key("Escape"), command):
+        t.assertEqual(command(), 0)
+        t.listed(2, 2880).wait(lambda: focus() != window, "the list to hold the keyboard")
+        close()
+        t.resting(dot=None, mid=2880).wait(lambda: focus() == window, "the focus back where it was")
+
+
+# What Orca reads, over AT-SPI: the rows as a list, the highlighted one
+# focused, a picture by its size, each remove button, the dot's state.
+@scenario(drivers=X11)
+def a_screen_reader_finds_the_rows(t):
+    t.d.accessibility(t.tmp)
+    t.start().capture("Meeting moved to Thursday", "two").copy(png(64, 48), "image/png").resting(dot=True)
+    t.assertEqual(t.d.run(harness.ARGS.binary, "--open").returncode, 0)
+    t.listed(3)
+    names = ["Clip 1 of 3: Picture, 64 by 48", "Clip 2 of 3: two", "Clip 3 of 3: Meeting moved to Thursday"]
+    items = lambda tree: [(o["name"], o["focused"]) for o in tree if o["role"] == "list item"]
+    tree = t.wait(lambda: (tree := t.d.accessible_tree("tuckshelf")) and items(tree) and tree, "the rows over AT-SPI")
+    t.assertEqual(items(tree), [(n, n == names[0]) for n in names])
+    t.assertEqual([o["name"] for o in tree if o["role"] == "list"], ["Clipboard history"])
+    t.assertIn(("push button", "Remove"), [(o["role"], o["name"]) for o in tree])
+    t.assertIn("copied, not pasted", [o["description"] for o in tree])
+    t.key("Down").wait(lambda: items(t.d.accessible_tree("tuckshelf"))[1][1], "the second row focused")
+
+
+# On sway the list asks for the keyboard as a layer surface, and sway gives
+# it back to the window that had it: wev, which tells the keyboard's coming
+# and going.
+@scenario(drivers=("sway",))
+def the_keyboard_opens_the_list_on_wayland(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    t.assertEqual(command(), 1, "none runs yet")
+    events = t.d.follow(["stdbuf", "-oL", "wev"])
+    keyboard = lambda: [m[1] for e in events if (m := re.search(r"wl_keyboard\] (enter|leave)", e))]
+    at_wev = lambda: keyboard()[-1:] == ["enter"]
+    t.press("Shift_L").wait(at_wev, "wev to have the keyboard")
+    t.start().capture("one", "two", "three").open(3)
+    t.leave().assertEqual(command(), 0)
+    t.listed(3).wait(lambda: not at_wev(), "the list to hold the keyboard")
+    t.move(MID, 700).listed(3)  # the pointer away: it stays open
+    t.press("Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2)
+    t.press("Down", "Return").stored_is("one", "three").resting().wait(at_wev, "the keyboard back at wev")
+    t.assertEqual(t.clipboard(), b"one")
+    for close in (lambda: t.press("Escape"), command):
+        t.assertEqual(command(), 0)
+        t.listed(2).wait(lambda: not at_wev(), "the list to hold the keyboard")
+        close()
+        t.resting(dot=None).wait(at_wev, "the keyboard back at wev")
+
+
+# The extension holds the keyboard in the Shell's modal grab; the window
+# typed into before has it again afterwards.
+@scenario(drivers=("gnome",))
+def the_keyboard_opens_the_shelf_in_the_shell(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    held = lambda on: t.wait(lambda: (t.eval("Main.modalCount") > 0) == on, f"the modal grab held {on}")
+    t.start().capture("one", "two", "three").key("a")  # an X window has the focus
+    t.assertEqual(command(), 0)
+    held(t.listed(3) and True)
+    rows = t.eval("Main.layoutManager.uiGroup.get_children().find(a => a.has_style_class_name?.('tuckshelf-panel'))"
+                  ".get_children().map(row => row.accessible_name)")
+    t.assertEqual(rows, ["Clip 1 of 3: three", "Clip 2 of 3: two", "Clip 3 of 3: one"])  # as Orca reads them
+    t.press("Down", "Down", "Up", "Delete").stored_is("three", "one").listed(2)
+    t.press("Down", "Return").stored_is("one", "three").resting()
+    held(False)
+    t.key("b").assertEqual(t.clipboard(), b"one")  # typed into the window that had the focus
+    for close in (lambda: t.press("Escape"), command):
+        t.assertEqual(command(), 0)
+        held(t.listed(2) and True)
+        close()
+        held(t.resting(dot=None) and False)
+    t.key("c")
+
+
+# KWin takes no virtual keyboard from a client here: there the command
+# alone, which opens the list, leaves it open wherever the pointer goes, and
+# closes it again. GNOME without the extension hands the X client's grab
+# the keys, and the X window typed into before has them back.
+@scenario(drivers=("kwin",) + FALLBACK)
+def the_shortcut_opens_and_closes_the_list(t):
+    command = lambda: t.d.run(harness.ARGS.binary, "--open").returncode
+    keys = not isinstance(t.d, harness.KWin)
+    t.assertEqual(command(), 1, "none runs yet")
+    t.start().capture("one", "two")
+    if keys:
+        t.key("a")  # an X window has the focus
+    t.assertEqual(command(), 0)
+    t.listed(2).move(MID, 700).listed(2)
+    if keys:
+        t.press("Down", "Delete").stored_is("two").listed(1).press("Escape").resting().key("b")
+    else:
+        t.assertEqual(command(), 0)
+        t.resting()
 
 
 # -- several displays ---------------------------------------------------------

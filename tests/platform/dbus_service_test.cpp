@@ -117,6 +117,8 @@ TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   ASSERT_EQ(three.size(), 3);
   EXPECT_TRUE(three[0].kind == "image" && QImage::fromData(three[0].thumbnail).size() == QSize(40, 30));
   EXPECT_TRUE(three[1].kind == "text" && three[1].text == "two" && three[1].thumbnail.isEmpty());
+  EXPECT_EQ(call("GetAccessibleNames").arguments().value(0).toStringList(),
+            (QStringList{"Clip 1 of 3: Picture, 40 by 30", "Clip 2 of 3: two", "Clip 3 of 3: one"}));
   const QList<QVariant> layout = call("GetLayout").arguments();
   EXPECT_EQ(layout.value(0).toDouble(), 220);
   EXPECT_EQ(layout.value(1).toDouble(), 16 + 3 * 30 + 2 * 3);
@@ -138,6 +140,17 @@ TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
                                           .toBool());
   call("Quit");
   EXPECT_TRUE(pumpUntil([&] { return quit; }));
+}
+
+TEST_F(DBusServiceTest, OpenOpensForTheKeyboardOrAsksTheClientThatDraws) {
+  call("Open");
+  EXPECT_TRUE(delegate->keyboardOpen() && rig.overlay->takesKeyboard);
+  call("Open");  // again: closes
+  EXPECT_TRUE(!delegate->keyboardOpen() && !rig.overlay->takesKeyboard);
+  SignalCounter asked;
+  client.connect(QString(), DBusService::kObjectPath, kInterface, "OpenRequested", &asked, SLOT(count()));
+  call("Attach"), call("Open");
+  EXPECT_TRUE(pumpUntil([&] { return asked.seen == 1; }) && !delegate->keyboardOpen());
 }
 
 TEST_F(DBusServiceTest, AnAttachedClientDrawsUntilItLeaves) {

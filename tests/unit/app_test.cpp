@@ -262,5 +262,57 @@ TEST(Hover, WhereLeavingGoesUnreportedTheDisplayCatchesThePointer) {
   EXPECT_EQ(rig.bands.bands.size(), 1u);
 }
 
+// The keyboard's way in: `tuckshelf --open` reaches the running copy as
+// the instance's open request.
+TEST(Keyboard, OpenMovesChoosesAndRemovesWhilePointerGoesAnywhere) {
+  Rig rig;
+  auto d = rig.launch(QStringLiteral("a"));
+  rig.copied(QStringLiteral("b")), rig.copied(QStringLiteral("c"));
+  rig.instance.open();
+  fakes::FakeOverlay& o = *rig.overlay;
+  expectOpen(rig, d->mode(), true);
+  EXPECT_TRUE(o.takesKeyboard && o.highlighted == 0u && o.rows.size() == 3);
+  rig.pointAtNotch(), rig.pointAway(), rig.band(Kind::entered, {300, 700});  // the pointer goes and comes
+  EXPECT_TRUE(d->mode() == Mode::expanded && o.rowBuilds == 1);
+  for (ListKey key : {ListKey::down, ListKey::down, ListKey::down}) o.press(key);
+  EXPECT_EQ(o.highlighted, 2u);  // stops at the oldest
+  o.press(ListKey::up), o.press(ListKey::remove);
+  EXPECT_TRUE(texts(d->history()) == (QStringList{"c", "a"}) && o.highlighted == 1u && o.takesKeyboard);
+  o.press(ListKey::remove);
+  EXPECT_EQ(o.highlighted, 0u);  // the row above takes over
+  o.press(ListKey::choose);
+  EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("c") && d->unpasted() && !o.takesKeyboard && !o.highlighted);
+  expectResting(rig, d->mode(), true);
+  for (bool escape : {true, false}) {  // Escape or a click elsewhere, or the shortcut again
+    rig.instance.open();
+    ASSERT_TRUE(o.takesKeyboard);
+    escape ? o.press(ListKey::close) : rig.instance.open();
+    EXPECT_TRUE(!o.takesKeyboard && d->mode() == Mode::normal);
+  }
+  o.press(ListKey::choose);  // closed: keys no longer act
+  EXPECT_EQ(d->history().size(), 1u);
+}
+
+TEST(Keyboard, OpensWhereThePointerIsAndAPointerOpenTakesNoKeyboard) {
+  Rig rig;
+  rig.displays.list.push_back(ScreenInfo{Rect{1920, 0, 1920, 1080}, 0, 24});
+  auto d = rig.launch();
+  rig.displays.pointer = {2500, 500}, rig.instance.open();  // the empty history's message
+  EXPECT_TRUE(d->mode() == Mode::expanded && !rig.overlay->labelHidden && rig.overlay->takesKeyboard);
+  EXPECT_EQ(rig.overlay->currentFrame.midX(), 2880);
+  rig.displays.pointer = {100, 100};
+  for (ListKey key : {ListKey::down, ListKey::choose, ListKey::remove}) rig.overlay->press(key);
+  EXPECT_TRUE(d->mode() == Mode::expanded && rig.overlay->currentFrame.midX() == 2880);
+  rig.overlay->press(ListKey::close);
+  rig.copied(QStringLiteral("x")), rig.pointAtNotch();
+  EXPECT_TRUE(d->mode() == Mode::expanded && !rig.overlay->takesKeyboard && !rig.overlay->highlighted);
+  rig.instance.open();  // the keys take over the list the pointer opened
+  EXPECT_TRUE(rig.overlay->takesKeyboard && rig.overlay->highlighted == 0u && rig.overlay->rowBuilds == 1);
+  int elsewhere = 0;
+  d->setOpenElsewhereHandler([&] { ++elsewhere; }), d->setDrawnElsewhere(true);
+  rig.instance.open();
+  EXPECT_TRUE(elsewhere == 1 && !d->keyboardOpen());
+}
+
 }  // namespace
 }  // namespace tuckshelf

@@ -18,6 +18,8 @@ TEST(CommandLine, OurOptionsQtsOwnAndMistakes) {
            {{"--version"}, Action::version, "tuckshelf 0."},
            {{"--clear"}, Action::clear, ""},
            {{"--quit", "-platform", "xcb"}, Action::quit, ""},
+           {{"--open"}, Action::open, ""},
+           {{"--open", "--quit"}, Action::error, "--open"},
            {{"--frobnicate"}, Action::error, "'frobnicate'"},
            {{"stray"}, Action::error, "'stray'"},
            {{"--quit", "--clear"}, Action::error, "one of"},

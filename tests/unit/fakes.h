@@ -151,9 +151,9 @@ class FakeInstance : public InstanceGuard {
  public:
   int claims = 0;
   std::function<void()> earlierCopyQuits;  // runs inside claim()
-  std::function<void()> quitting, clear;   // what a later copy or the command line asks
+  std::function<void()> quitting, clear, open;  // what a later copy or the command line asks
   void claim() override { ++claims, earlierCopyQuits ? earlierCopyQuits() : void(); }
-  void setHandlers(std::function<void()> q, std::function<void()> c) override { quitting = q, clear = c; }
+  void setHandlers(Handlers h) override { quitting = h.quitting, clear = h.clear, open = h.open; }
 };
 
 // Every character is `charWidth` wide and a wrapped line `lineSpacing`
@@ -208,6 +208,15 @@ class FakeOverlay : public OverlayWindow {
   void setStackHidden(bool h) override { stackHidden = h; }
   void setTopOffsets(const TopOffsets& o) override { offsets = o; }
   void setRows(std::vector<RowContent> r) override { retiredRows = std::exchange(rows, std::move(r)), ++rowBuilds; }
+  bool takesKeyboard = false;
+  std::optional<std::size_t> highlighted;
+  QString description;
+  KeyHandler keys;
+  void setTakesKeyboard(bool on) override { takesKeyboard = on; }
+  void setKeyHandler(KeyHandler h) override { keys = std::move(h); }
+  void setHighlightedRow(std::optional<std::size_t> row) override { highlighted = row; }
+  void setDescription(const QString& d) override { description = d; }
+  void press(ListKey key) { if (takesKeyboard) keys(key); }
   void clickRow(std::size_t i) { rows.at(i).onSelect(); }
   void clickRemove(std::size_t i) { rows.at(i).onDelete(); }
 };

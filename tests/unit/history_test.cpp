@@ -8,6 +8,7 @@
 
 #include "fakes.h"
 #include "history/captured_text.h"
+#include "listview/accessible_names.h"
 #include "listview/history_layout.h"
 
 namespace tuckshelf {
@@ -164,6 +165,21 @@ TEST_F(List, DeleteRebuildsRowsThatActOnTheRightEntriesAndTheLastRests) {
   EXPECT_TRUE(rig.clipboard.txt == QStringLiteral("only") && d->lastChangeCount() == seen && d->unpasted());
   rig.clipboard.report();
   EXPECT_TRUE(d->history().empty());
+}
+
+// What a screen reader reads: the position, then the text on one line and
+// cut short, or the picture's size.
+TEST_F(List, RowsAndPanelCarryWhatAScreenReaderReads) {
+  const QString longer = QString(199, u'x') + u"\U0001F600 tail"_s;
+  open({u"Meeting\n moved"_s, longer});
+  rig.clipboard.copyImage(picture(1920, 1080)), rig.clipboard.report(), rig.pointAtNotch();
+  ASSERT_EQ(rows().size(), 3u);
+  EXPECT_EQ(rows()[0].accessibleName, u"Clip 1 of 3: Picture, 1920 by 1080"_s);
+  EXPECT_EQ(rows()[1].accessibleName, u"Clip 2 of 3: Meeting moved"_s);
+  EXPECT_EQ(rows()[2].accessibleName, "Clip 3 of 3: " + QString(199, u'x') + u"\u2026"_s);  // never half a pair
+  EXPECT_EQ(rig.overlay->description, u"copied, not pasted"_s);
+  rig.monitors.typeKey(true, QStringLiteral("v"));
+  EXPECT_EQ(rig.overlay->description, QString());
 }
 
 }  // namespace

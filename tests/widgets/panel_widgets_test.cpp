@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWindow>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -27,7 +30,7 @@ void click(QWidget* w, QPointF press, QPointF release, Qt::MouseButton button = 
 }
 
 RowContent row(QString text, std::function<void()> onSelect = {}, std::function<void()> onDelete = {}) {
-  return {.item = ClipItem(text, nullptr), .font = {}, .onSelect = onSelect, .onDelete = onDelete};
+  return {.item = ClipItem(text, nullptr), .font = {}, .onSelect = onSelect, .onDelete = onDelete, .accessibleName = text};
 }
 
 TEST(RowView, TheButtonTakesPressesWithinFourPixelsOnlyWhileShown) {
@@ -137,6 +140,46 @@ TEST(OverlayPanel, WhereTheWholeWindowTakesClicksTheRestingPanelCoversOnlyItsDot
   panel.setClickThrough(false);
   EXPECT_EQ(panel.window()->geometry(), whole);
   EXPECT_EQ(panel.frame(), (Rect{0, 700, 300, 200}));
+}
+
+// Held from the keyboard, the panel turns the list's keys into the logic's
+// and swallows the rest; otherwise keys are not its business. The row the
+// keys act on looks hovered, and every part says what it is.
+TEST(OverlayPanel, KeysHighlightAndWhatAScreenReaderFinds) {
+  QtWindowShaper shaper;
+  OverlayPanel panel(OverlaySetup{.frame = {0, 700, 300, 200}, .offsets = {10, 14, 40}, .font = {}}, shaper);
+  std::vector<ListKey> heard;
+  panel.setKeyHandler([&](ListKey key) { heard.push_back(key); });
+  panel.setRows({row("a"), row("b")}), panel.setStackHidden(false), panel.setDescription("copied, not pasted");
+  panel.raise();
+  const auto type = [&](Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    return QCoreApplication::sendEvent(panel.window()->windowHandle(), &press) && press.isAccepted();
+  };
+  EXPECT_FALSE(type(Qt::Key_Escape));  // not held: not the panel's
+  panel.setTakesKeyboard(true);
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Delete,
+                      Qt::Key_Escape, Qt::Key_A})
+    EXPECT_TRUE(type(key));
+  EXPECT_EQ(heard, (std::vector<ListKey>{ListKey::up, ListKey::down, ListKey::choose, ListKey::choose,
+                                         ListKey::choose, ListKey::remove, ListKey::close}));
+  panel.setHighlightedRow(1);
+  RowView* second = panel.hoverView()->rows()[1];
+  EXPECT_TRUE(second->isHighlighted() && second->removeButton()->isVisible());
+  EXPECT_FALSE(panel.hoverView()->rows()[0]->isHighlighted());
+
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(panel.hoverView()->stack());
+  QAccessibleInterface* item = QAccessible::queryAccessibleInterface(second);
+  QAccessibleInterface* remove = QAccessible::queryAccessibleInterface(second->removeButton());
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(panel.window());
+  ASSERT_TRUE(list && item && remove && window);
+  EXPECT_TRUE(list->role() == QAccessible::List && item->role() == QAccessible::ListItem &&
+              remove->role() == QAccessible::Button);
+  EXPECT_TRUE(item->text(QAccessible::Name) == "b" && item->state().focused);
+  EXPECT_EQ(remove->text(QAccessible::Name), "Remove");
+  EXPECT_EQ(window->text(QAccessible::Description), "copied, not pasted");
+  panel.setHighlightedRow(std::nullopt), panel.setTakesKeyboard(false);
+  EXPECT_TRUE(!second->isHighlighted() && !item->state().focused && !type(Qt::Key_Down));
 }
 
 }  // namespace

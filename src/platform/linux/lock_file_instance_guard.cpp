@@ -51,7 +51,17 @@ std::optional<std::int64_t> pidIn(int fd) {
   return ok && pid > 1 ? std::optional<std::int64_t>(pid) : std::nullopt;
 }
 
-QByteArray wordFor(RemoteCommand command) { return command == RemoteCommand::quit ? "quit\n" : "clear\n"; }
+QByteArray wordFor(RemoteCommand command) {
+  switch (command) {
+    case RemoteCommand::quit:
+      return "quit\n";
+    case RemoteCommand::clear:
+      return "clear\n";
+    case RemoteCommand::open:
+      return "open\n";
+  }
+  return {};
+}
 
 // Sends one command line and waits for the running copy's answer.
 bool ask(const QString& socketPath, RemoteCommand command) {
@@ -116,9 +126,11 @@ void LockFileInstanceGuard::serve() {
       QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
         while (socket->canReadLine()) {
           const QByteArray line = socket->readLine();
-          const bool quitting = line == "quit\n";
-          if (line == "clear\n" && clear_) clear_();
-          if (quitting || line == "clear\n") socket->write("done\n");
+          const bool quitting = line == wordFor(RemoteCommand::quit);
+          const bool clear = line == wordFor(RemoteCommand::clear), open = line == wordFor(RemoteCommand::open);
+          if (clear && handlers_.clear) handlers_.clear();
+          if (open && handlers_.open) handlers_.open();
+          if (quitting || clear || open) socket->write("done\n");
           socket->flush();
           if (quitting) return quit();
         }
@@ -129,15 +141,12 @@ void LockFileInstanceGuard::serve() {
   });
 }
 
-void LockFileInstanceGuard::setHandlers(std::function<void()> quitting, std::function<void()> clear) {
-  quitting_ = std::move(quitting);
-  clear_ = std::move(clear);
-}
+void LockFileInstanceGuard::setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
 
 void LockFileInstanceGuard::quit() {
   if (quitRequested_) return;
   quitRequested_ = true;
-  if (quitting_) quitting_();
+  if (handlers_.quitting) handlers_.quitting();
   QCoreApplication::quit();
 }
 

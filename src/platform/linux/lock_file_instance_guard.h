@@ -27,7 +27,7 @@ class LockFileInstanceGuard final : public InstanceGuard {
   ~LockFileInstanceGuard() override;
 
   void claim() override;
-  void setHandlers(std::function<void()> quitting, std::function<void()> clear) override;
+  void setHandlers(Handlers handlers) override;
 
   // The command line's side: sends `command` to the copy running in
   // `session`; for `quit`, waits (a few seconds at most) for it to go.
@@ -42,8 +42,7 @@ class LockFileInstanceGuard final : public InstanceGuard {
   ProcessTable& processes_;
   int lockFd_ = -1;
   std::unique_ptr<QLocalServer> server_;
-  std::function<void()> quitting_;
-  std::function<void()> clear_;
+  Handlers handlers_;
   bool quitRequested_ = false;
 };
 

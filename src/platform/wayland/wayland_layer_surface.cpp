@@ -73,6 +73,12 @@ void WaylandLayerSurface::setInputRegion(const std::optional<QRegion>& region) {
   wl_region_destroy(input);
 }
 
+void WaylandLayerSurface::setKeyboardInteractive(bool on) {
+  if (!layer_) return;
+  zwlr_layer_surface_v1_set_keyboard_interactivity(layer_, on ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE
+                                                              : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+}
+
 void WaylandLayerSurface::commit() { wl_surface_commit(surface_); }
 
 void WaylandLayerSurface::configured(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t,

@@ -18,8 +18,8 @@ class WaylandQtGlobals;
 
 // A Qt window made a layer-shell surface on the overlay layer of one
 // output: anchored to the output's top-left corner and placed by margins,
-// above every window, ignoring the zones bars reserve, never taking the
-// keyboard. Sizes and margins go out with the window's next commit, which
+// above every window, ignoring the zones bars reserve, taking the keyboard
+// only while asked to. Sizes and margins go out with the window's next commit, which
 // for a new size is Qt's own, with the buffer drawn at that size: no frame
 // shows the new size with the old picture.
 class WaylandLayerSurface {
@@ -42,6 +42,9 @@ class WaylandLayerSurface {
   // Where the surface takes pointer input (surface coordinates); none is
   // all of it.
   void setInputRegion(const std::optional<QRegion>& region);
+  // Whether the surface holds the keyboard (exclusively: the compositor
+  // focuses it at once, and gives the focus back when it lets go).
+  void setKeyboardInteractive(bool on);
   // Sends what is pending with a commit of the surface's current buffer.
   void commit();
 

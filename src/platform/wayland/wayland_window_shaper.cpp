@@ -134,6 +134,20 @@ void WaylandWindowShaper::release(QWidget& window) {
   wl_display_flush(globals_.display());
 }
 
+void WaylandWindowShaper::takeKeyboard(QWidget& window, std::function<void()>) {
+  setKeyboardInteractive(window, true);
+}
+
+void WaylandWindowShaper::releaseKeyboard(QWidget& window) { setKeyboardInteractive(window, false); }
+
+void WaylandWindowShaper::setKeyboardInteractive(QWidget& window, bool on) {
+  Panel* panel = panelOf(window);
+  if (!panel) return;
+  panel->layer->setKeyboardInteractive(on);
+  panel->dirty = true;
+  flush();
+}
+
 void WaylandWindowShaper::flush() {
   for (auto& [window, panel] : panels_) {
     // While a new size waits for Qt's buffer, Qt's commit carries the rest.

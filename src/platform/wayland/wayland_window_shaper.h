@@ -32,8 +32,14 @@ class WaylandWindowShaper final : public WindowShaper {
   bool needsNewWindow(const QWidget& window, const QRect& geometry) const override;
   void release(QWidget& window) override;
   void flush() override;
+  // Keyboard interactivity on the panel's layer surface; the compositor
+  // gives the focus back itself when it goes. Losing the keyboard
+  // reaches the window through Qt.
+  void takeKeyboard(QWidget& window, std::function<void()> lost) override;
+  void releaseKeyboard(QWidget& window) override;
 
  private:
+  void setKeyboardInteractive(QWidget& window, bool on);
   struct Panel {
     QWindow* handle = nullptr;  // Qt's window for the widget
     std::unique_ptr<WaylandLayerSurface> layer;

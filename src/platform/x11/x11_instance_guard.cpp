@@ -17,7 +17,15 @@ xcb_atom_t selectionFor(xcb_connection_t* c, int screen) {
 }
 
 xcb_atom_t commandAtom(xcb_connection_t* c, RemoteCommand command) {
-  return internAtom(c, command == RemoteCommand::quit ? "_TUCKSHELF_QUIT" : "_TUCKSHELF_CLEAR");
+  switch (command) {
+    case RemoteCommand::quit:
+      return internAtom(c, "_TUCKSHELF_QUIT");
+    case RemoteCommand::clear:
+      return internAtom(c, "_TUCKSHELF_CLEAR");
+    case RemoteCommand::open:
+      return internAtom(c, "_TUCKSHELF_OPEN");
+  }
+  return XCB_ATOM_NONE;
 }
 
 // Asks for the window's destruction to be reported; false when it is gone.
@@ -64,10 +72,7 @@ X11InstanceGuard::~X11InstanceGuard() {
   xcb_flush(connection_->get());
 }
 
-void X11InstanceGuard::setHandlers(std::function<void()> quitting, std::function<void()> clear) {
-  quitting_ = std::move(quitting);
-  clear_ = std::move(clear);
-}
+void X11InstanceGuard::setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
 
 void X11InstanceGuard::claim() {
   if (!connection_->isValid()) return;
@@ -75,6 +80,7 @@ void X11InstanceGuard::claim() {
   selection_ = selectionFor(c, connection_->screenNumber());
   quitAtom_ = commandAtom(c, RemoteCommand::quit);
   clearAtom_ = commandAtom(c, RemoteCommand::clear);
+  openAtom_ = commandAtom(c, RemoteCommand::open);
 
   window_ = xcb_generate_id(c);
   const uint32_t overrideRedirect = 1;
@@ -123,7 +129,8 @@ void X11InstanceGuard::handleEvent(const xcb_generic_event_t& event) {
       const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
       if (message.window != window_ || message.format != 32) return;
       if (message.type == quitAtom_) quit();
-      if (message.type == clearAtom_ && clear_) clear_();
+      if (message.type == clearAtom_ && handlers_.clear) handlers_.clear();
+      if (message.type == openAtom_ && handlers_.open) handlers_.open();
       return;
     }
   }
@@ -132,7 +139,7 @@ void X11InstanceGuard::handleEvent(const xcb_generic_event_t& event) {
 void X11InstanceGuard::quit() {
   if (quitRequested_) return;
   quitRequested_ = true;
-  if (quitting_) quitting_();
+  if (handlers_.quitting) handlers_.quitting();
   QCoreApplication::quit();
 }
 

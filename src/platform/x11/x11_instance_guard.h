@@ -29,7 +29,7 @@ class X11InstanceGuard final : public InstanceGuard {
   ~X11InstanceGuard() override;
 
   void claim() override;
-  void setHandlers(std::function<void()> quitting, std::function<void()> clear) override;
+  void setHandlers(Handlers handlers) override;
 
   // The command line's side: sends `command` to the copy running on the
   // display $DISPLAY names; for `quit`, waits (a few seconds at most) for it
@@ -44,12 +44,12 @@ class X11InstanceGuard final : public InstanceGuard {
   std::shared_ptr<X11Connection> connection_;
   ProcessTable& processes_;
   std::function<void()> claimed_;
-  std::function<void()> quitting_;
-  std::function<void()> clear_;
+  Handlers handlers_;
   X11Connection::HandlerToken eventHandler_;
   xcb_atom_t selection_ = XCB_ATOM_NONE;
   xcb_atom_t quitAtom_ = XCB_ATOM_NONE;
   xcb_atom_t clearAtom_ = XCB_ATOM_NONE;
+  xcb_atom_t openAtom_ = XCB_ATOM_NONE;
   xcb_window_t window_ = XCB_WINDOW_NONE;
   bool quitRequested_ = false;
 };

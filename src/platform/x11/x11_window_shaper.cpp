@@ -99,6 +99,16 @@ bool X11WindowShaper::needsNewWindow(const QWidget& window, const QRect& geometr
   return paintsItsShape_ && input_ && input_->isEmpty() && shrinks;
 }
 
+void X11WindowShaper::takeKeyboard(QWidget& window, std::function<void()>) {
+  if (!qtXcbConnection()) return fallback_.takeKeyboard(window, {});
+  keyboard_.take(windowId(window));
+}
+
+void X11WindowShaper::releaseKeyboard(QWidget& window) {
+  if (!qtXcbConnection()) return fallback_.releaseKeyboard(window);
+  keyboard_.release();
+}
+
 void X11WindowShaper::flush() {
   if (xcb_connection_t* c = qtXcbConnection()) xcb_flush(c);
 }

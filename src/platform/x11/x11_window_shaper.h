@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/qt/qt_window_shaper.h"
+#include "platform/x11/x11_keyboard_hold.h"
 #include "platform/window_shaper.h"
 
 namespace tuckshelf {
@@ -27,8 +28,13 @@ class X11WindowShaper : public WindowShaper {
   // Under Debian's glib event loop Qt can leave requests unsent until
   // other traffic comes along.
   void flush() override;
+  // The focus and a grab: the window manager never focuses the panel.
+  // Losing the focus reaches the window through Qt.
+  void takeKeyboard(QWidget& window, std::function<void()> lost) override;
+  void releaseKeyboard(QWidget& window) override;
 
  private:
+  X11KeyboardHold keyboard_;
   QtWindowShaper fallback_;
   bool paintsItsShape_ = false;  // no bounding shape: under Xwayland
   QRegion shape_;                // the shape painted then
