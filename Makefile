@@ -46,7 +46,8 @@ bench-newest:
 # `make bench` prints the in-process figures, then runs the real program
 # beside CopyQ, each on private Xvfb servers with fresh homes, and ends with
 # a table of both, each figure beside its target (bench/run_bench.py; about
-# eight minutes; the Wayland figures on headless sway among them).
+# twenty-five minutes; the figures on headless sway, KWin and GNOME Shell
+# among them).
 bench: build
 	@scripts/install-bench-deps.sh
 	@echo "== bench_history"; $(BUILD)/bench/bench_history

@@ -41,7 +41,7 @@ def copy_latency_figure(label, program, runs=50):
         time.sleep(0.05)  # lets the tool settle before the next
     times.sort()
     p95 = times[int(0.95 * len(times)) - 1]
-    say(f"copy -> stored, {label}: median {statistics.median(times):.1f} ms, p95 {p95:.1f} ms, "
+    say(f"copy -> stored{', ' + label.rstrip(': ') if label else ''}: median {statistics.median(times):.1f} ms, p95 {p95:.1f} ms, "
         f"max {times[-1]:.1f} ms ({runs} copies)")
     return Figure(f"{label}copy -> stored p95, {runs} copies", "ms", p95, "n/a", 20.0,
                   "from starting the copying tool to the store file holding the text first, read each 1 ms")

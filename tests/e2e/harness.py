@@ -370,7 +370,8 @@ class Sway(Wayland):
         focus with it."""
         if not self.keyboard:
             self.keyboard = self.spawn(["wtype", "-s", "3600000"])
-            wait_until(lambda: b"virtual keyboard" in self.run("swaymsg", "-t", "get_inputs").stdout.lower()
+            # sway 1.12 names it "wlr_virtual_keyboard_v1"
+            wait_until(lambda: re.search(rb"virtual[ _]keyboard", self.run("swaymsg", "-t", "get_inputs").stdout.lower())
                        or self.keyboard.poll() is not None, "the virtual keyboard")
         self.run("wtype", *[arg for key in keys for arg in ("-k", key)])
 
