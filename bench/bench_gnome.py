@@ -66,7 +66,7 @@ from bench_session import wait_until
 from bench_figures import Figure, say
 from bench_peers import Tuckshelf
 from bench_pointer import RATE, away, cpu_over
-from bench_wayland import SWING, copy_five, p95
+from bench_wayland import SWING, copy_five, p95, start_session
 
 UUID = "tuckshelf@tuckshelf.github.io"
 EXTENSION = f"Main.extensionManager.lookup('{UUID}')"
@@ -153,12 +153,10 @@ class BenchShell(GnomeShell):
 
     def __init__(self, extension, width=1920, height=1080):
         super().__init__(None, [extension])
-        self.tmp, self.width, self.height = self.base, width, height
-        try:
-            self.start(width, height)
-        except BaseException:
-            self.stop()
-            raise
+        start_session(self, width, height)
+
+    def close(self):
+        self.stop()
 
     def pids(self):
         return [self.shell.pid]

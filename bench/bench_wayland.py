@@ -64,15 +64,9 @@ class SwaySession(Sway):
 
     def __init__(self, build, width=1920, height=1080):
         super().__init__(e2e_tool(build, "wl_clip_owner"), e2e_tool(build, "virtual_pointer"))
-        self.tmp, self.width, self.height = self.base, width, height
         self.ipc = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.ipc.settimeout(10)
-        try:
-            self.start(width, height)
-            self.ipc.connect(self.env["SWAYSOCK"])
-        except BaseException:
-            self.close()
-            raise
+        start_session(self, width, height, then=lambda: self.ipc.connect(self.env["SWAYSOCK"]))
 
     def warp(self, x, y):
         """Moves the pointer; the moment the command went out, in the log's
@@ -114,12 +108,7 @@ class KWinSession(KWin):
 
     def __init__(self, build, width=1920, height=1080):
         super().__init__(e2e_tool(build, "wl_clip_owner"), e2e_tool(build, "virtual_pointer"), e2e_tool(build, "backdrop"))
-        self.tmp, self.width, self.height = self.base, width, height
-        try:
-            self.start(width, height)
-        except BaseException:
-            self.close()
-            raise
+        start_session(self, width, height)
 
     def warp(self, x, y):
         sent = time.time_ns() // 1000 % WRAP_US
@@ -149,6 +138,19 @@ class WaylandTuckshelf(Tuckshelf):
         self.env.update(env)
         self.start()
         wait_until(lambda: self.session.shown(before), 15, 0.05, "the program's new layer surfaces")
+
+
+def start_session(session, width, height, then=lambda: None):
+    """Starts the display server of `session` (a tests' driver with a close
+    method) at `width` x `height`, then `then`; on any failure closes it
+    and raises."""
+    session.tmp, session.width, session.height = session.base, width, height
+    try:
+        session.start(width, height)
+        then()
+    except BaseException:
+        session.close()
+        raise
 
 
 def e2e_tool(build, name):
