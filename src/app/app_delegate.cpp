@@ -136,12 +136,17 @@ void AppDelegate::changeCheck() {
 
 std::optional<ClipItem> AppDelegate::clipboardEntry() {
   std::optional<ClipItem> entry;
+  // Every format comes along, to be offered again as it came.
+  std::shared_ptr<const ClipFormats> formats = services_.clipboard.formats();
   if (auto copied = services_.clipboard.text()) {
-    if (auto text = normalizedCapture(*copied)) entry.emplace(std::move(text), nullptr);
+    if (auto text = normalizedCapture(*copied)) entry.emplace(std::move(text), nullptr, formats);
   }
   if (!entry) {
-    if (auto image = services_.clipboard.image()) entry.emplace(std::nullopt, std::move(image));
+    if (auto image = services_.clipboard.image()) entry.emplace(std::nullopt, std::move(image), formats);
   }
+  // Files with no text beside them (a file manager's own formats) are an
+  // entry too; other formats alone have nothing a row could show.
+  if (!entry && formats && !formats->fileNames().isEmpty()) entry.emplace(std::nullopt, nullptr, formats);
   return entry;
 }
 
@@ -403,10 +408,7 @@ void AppDelegate::setDrawnElsewhere(bool elsewhere) {
 void AppDelegate::writeToClipboard(const ClipItem& entry) {
   Clipboard& clipboard = services_.clipboard;
   clipboard.clear();
-  if (entry.text)
-    clipboard.setText(*entry.text);
-  else if (entry.image)
-    clipboard.setImage(entry.image);
+  if (entry.text || entry.image || entry.formats) clipboard.setClip(entry.text, entry.image, entry.formats);
   // The program's own write is no copy to capture.
   lastChangeCount_ = clipboard.generation();
 }

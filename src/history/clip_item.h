@@ -5,20 +5,32 @@
 
 #include <QString>
 
+#include "history/clip_formats.h"
 #include "history/clip_image.h"
 
 namespace tuckshelf {
 
 // One history entry. Entries are compared by key only.
 struct ClipItem {
-  ClipItem(std::optional<QString> text, std::shared_ptr<const ClipImage> image);
+  ClipItem(std::optional<QString> text, std::shared_ptr<const ClipImage> image,
+           std::shared_ptr<const ClipFormats> formats = nullptr);
 
   std::optional<QString> text;
   std::shared_ptr<const ClipImage> image;  // shared by copies, never copied
+  // Every format as copied, which a restore offers again; none for texts
+  // loaded from the store and for this program's own writes.
+  std::shared_ptr<const ClipFormats> formats;
   QString key;
 
+  // The files of the clip, when a file manager copied them.
+  QStringList fileNames() const { return formats ? formats->fileNames() : QStringList(); }
+
   static QString textKey(const QString& text);
-  static QString makeKey(const std::optional<QString>& text, const ClipImage* image);
+  // The text's or the picture's key; formats beyond plain text and pictures
+  // add their digest, so the same text with other formatting is another
+  // entry. Files alone key by that digest.
+  static QString makeKey(const std::optional<QString>& text, const ClipImage* image,
+                         const ClipFormats* formats = nullptr);
 };
 
 // Keys are equal when they are canonically equivalent Unicode strings.

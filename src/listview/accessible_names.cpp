@@ -1,6 +1,7 @@
 #include "listview/accessible_names.h"
 
 #include "history/clip_image.h"
+#include "listview/history_layout.h"
 
 namespace tuckshelf {
 namespace {
@@ -21,7 +22,9 @@ QString spoken(const QString& text) {
 
 QString accessibleRowName(const ClipItem& item, std::size_t index, std::size_t count) {
   QString what;
-  if (item.text)
+  if (rowKind(item) == RowKind::files)
+    what = QStringLiteral("Files, ") + spoken(displayText(item));
+  else if (item.text)
     what = spoken(*item.text);
   else if (item.image)
     what = QStringLiteral("Picture, %1 by %2").arg(item.image->size().width()).arg(item.image->size().height());

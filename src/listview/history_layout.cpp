@@ -5,7 +5,18 @@
 
 namespace tuckshelf {
 
+RowKind rowKind(const ClipItem& item) {
+  if (item.image) return RowKind::picture;
+  if (!item.fileNames().isEmpty()) return RowKind::files;
+  return RowKind::text;
+}
+
 QString displayText(const ClipItem& item) {
+  if (rowKind(item) == RowKind::files) {
+    const QStringList names = item.fileNames();
+    if (names.size() == 1) return names.front();
+    return QStringLiteral("%1 and %2 more").arg(names.front()).arg(names.size() - 1);
+  }
   if (item.text) return *item.text;
   return QStringLiteral("\U0001F5BC  Image");
 }

@@ -27,7 +27,14 @@ struct ListSizing {
   double contentH = 0;             // below the top gap, margins included
 };
 
-// What a row shows for an entry: its text, or a placeholder for a picture.
+// What a row shows beside its text: a picture's thumbnail, a file icon for
+// files a file manager copied, or nothing. A picture wins over files and
+// text, files over text.
+enum class RowKind { text, picture, files };
+RowKind rowKind(const ClipItem& item);
+
+// What a row shows for an entry: its text, a placeholder for a picture, or
+// the names of files ("report.pdf", "report.pdf and 2 more").
 QString displayText(const ClipItem& item);
 
 // Sizes the open list of `rowCount` entries. Only the newest entry's text

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include "history/clip_formats.h"
 #include "history/clip_image.h"
 
 namespace tuckshelf {
@@ -24,10 +25,19 @@ class Clipboard {
   virtual std::optional<QString> text() = 0;
   // The image of the current generation, or null when it holds none.
   virtual std::shared_ptr<const ClipImage> image() = 0;
+  // Every format of the current generation as read, plain text and the
+  // picture's among them; null for this program's own writes of a text or
+  // an image alone, and when nothing was read.
+  virtual std::shared_ptr<const ClipFormats> formats() = 0;
   // Empties the clipboard and starts a new generation.
   virtual void clear() = 0;
   virtual void setText(const QString& text) = 0;
   virtual void setImage(const std::shared_ptr<const ClipImage>& image) = 0;
+  // Offers every one of `formats` byte for byte, with the usual names for
+  // the text and the picture where they are missing among them; text(),
+  // image() and formats() then give these three.
+  virtual void setClip(const std::optional<QString>& text, const std::shared_ptr<const ClipImage>& image,
+                       const std::shared_ptr<const ClipFormats>& formats) = 0;
 
   // Called soon after the contents change, from the event loop: once for
   // all the generations that came meanwhile, this program's own writes

@@ -14,6 +14,10 @@ struct ClipboardLimits {
   std::chrono::milliseconds changeTimeout{15000};
   // Largest transfer of one target; anything larger reads as nothing.
   qsizetype maxTransferBytes = qsizetype(256) << 20;
+  // Most bytes of one clip's formats beyond its text and its picture: rich
+  // text, file lists, a program's own formats. Formats that would cross it
+  // are left out, the others kept. Five such clips stay in memory.
+  qsizetype maxExtraBytes = qsizetype(32) << 20;
   // Largest picture, judged from its header before decoding.
   qint64 maxImagePixels = 100'000'000;
 };

@@ -10,8 +10,8 @@ namespace tuckshelf {
 // One clip as the D-Bus interface tells it: (id, kind, text, thumbnail).
 struct DBusClip {
   QString id;
-  QString kind;         // "text" or "image"
-  QString text;         // what the clip's row shows
+  QString kind;         // "text", "image" or "files"
+  QString text;         // what the clip's row shows: for files, their names
   QByteArray thumbnail;  // PNG, a picture's only
 };
 using DBusClips = QList<DBusClip>;

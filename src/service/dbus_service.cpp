@@ -70,8 +70,12 @@ bool DBusService::Unpasted() const { return delegate_.unpasted(); }
 DBusClips DBusService::GetClips() const {
   DBusClips clips;
   for (const ClipItem& item : delegate_.history()) {
-    const bool picture = !item.text && item.image;
-    clips.push_back({dbusClipId(item.key), picture ? QStringLiteral("image") : QStringLiteral("text"),
+    const RowKind kind = rowKind(item);
+    const bool picture = kind == RowKind::picture;
+    clips.push_back({dbusClipId(item.key),
+                     picture                     ? QStringLiteral("image")
+                     : kind == RowKind::files ? QStringLiteral("files")
+                                              : QStringLiteral("text"),
                      displayText(item), picture ? pngThumbnail(*item.image) : QByteArray()});
   }
   return clips;

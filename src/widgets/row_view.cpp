@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include <QAccessible>
+#include <QIcon>
+#include <QStyle>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -70,13 +72,19 @@ RowView::RowView(RowContent setup, QWidget* parent) : QWidget(parent), setup_(st
 
 RowView::~RowView() = default;
 
+bool RowView::hasThumbnail() const { return rowKind(setup_.item) != RowKind::text; }
+
+QImage RowView::fileIcon(QSizeF size) const {
+  const QIcon icon = QIcon::fromTheme(QStringLiteral("text-x-generic"), style()->standardIcon(QStyle::SP_FileIcon));
+  return icon.pixmap(size.toSize(), devicePixelRatioF()).toImage();
+}
+
 QWidget* RowView::removeButton() const { return button_; }
 
 void RowView::resizeEvent(QResizeEvent*) {
   const double w = width();
   const double h = height();
-  const bool hasImage = setup_.item.image != nullptr;
-  const RowLayout layout = rowLayout(w, h, setup_.pad, hasImage, setup_.maxLines);
+  const RowLayout layout = rowLayout(w, h, setup_.pad, hasThumbnail(), setup_.maxLines);
   button_->setGeometry(toPixels(toTopLeft(layout.button, h)));
   label_->setGeometry(toPixels(toTopLeft(layout.label, h)));
 
@@ -84,7 +92,7 @@ void RowView::resizeEvent(QResizeEvent*) {
   thumbnailFrame_ = {};
   if (layout.thumbnail && layout.thumbnail->width > 0) {
     thumbnailFrame_ = toTopLeft(*layout.thumbnail, h);
-    const QImage& source = setup_.item.image->thumbnail();
+    const QImage source = setup_.item.image ? setup_.item.image->thumbnail() : fileIcon(thumbnailFrame_.size());
     if (!source.isNull()) {
       const QSize side(qRound(thumbnailFrame_.width()), qRound(thumbnailFrame_.height()));
       thumbnail_ = source.scaled(side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -93,7 +101,7 @@ void RowView::resizeEvent(QResizeEvent*) {
 }
 
 QRectF RowView::buttonFrame() const {
-  return toTopLeft(rowLayout(width(), height(), setup_.pad, setup_.item.image != nullptr, setup_.maxLines).button,
+  return toTopLeft(rowLayout(width(), height(), setup_.pad, hasThumbnail(), setup_.maxLines).button,
                    height());
 }
 

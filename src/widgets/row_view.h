@@ -58,6 +58,9 @@ class RowView : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // A picture's thumbnail, or a file icon for files.
+  bool hasThumbnail() const;
+  QImage fileIcon(QSizeF size) const;
   void setHovered(bool on);
   void showHighlight();
   QRectF buttonFrame() const;

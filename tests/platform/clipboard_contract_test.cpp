@@ -11,6 +11,9 @@
 //                            done() holds; false if it never does
 //   pastedText, pastedImage  what another program pastes now
 //   probeTargets             another program asks what is on offer
+//   copyFormats(text, extras, hung)  another program copies a text with
+//                            more formats, never answering for `hung`
+//   pastedAs(name)           what another program pastes as that format
 //   kTellsEmptyingApart      whether the platform tells an owner emptying
 //                            the clipboard from one quitting
 
@@ -31,6 +34,9 @@ namespace {
 
 constexpr qsizetype kMaxBytes = 64 << 10;
 constexpr qint64 kMaxPixels = 40 * 40;
+constexpr qsizetype kMaxExtra = 16 << 10;
+constexpr ClipboardLimits kLimits{.maxTransferBytes = kMaxBytes, .maxExtraBytes = kMaxExtra, .maxImagePixels = kMaxPixels};
+using Formats = std::vector<ClipFormat>;
 
 QImage picture(int w, int h) {
   QImage image(w, h, QImage::Format_ARGB32);
@@ -47,7 +53,11 @@ struct FakeClipboardDriver {
   static constexpr bool kTellsEmptyingApart = true;
   static bool available() { return true; }
   fakes::FakeClipboard clipboard;
-  FakeClipboardDriver() { clipboard.maxBytes = kMaxBytes, clipboard.maxPixels = kMaxPixels; }
+  FakeClipboardDriver() { clipboard.maxBytes = kMaxBytes, clipboard.maxPixels = kMaxPixels, clipboard.maxExtraBytes = kMaxExtra; }
+  void copyFormats(const QString& text, const Formats& extras, const QByteArray& hung) {
+    clipboard.copyFormats(text, extras, hung);
+  }
+  std::optional<QByteArray> pastedAs(const QByteArray& name) { return clipboard.pasteAs(name); }
   void copy(std::optional<QString> text, const QImage& image, bool secret) {
     if (secret) return clipboard.copySecret(*text);
     clipboard.copyBoth(text, image.isNull() ? nullptr : ClipImage::fromImage(image));
@@ -65,7 +75,7 @@ struct X11ClipboardDriver {
   static constexpr const char* kName = "X11";
   static constexpr bool kTellsEmptyingApart = true;
   static bool available() { return !qEnvironmentVariableIsEmpty("DISPLAY"); }
-  X11Clipboard clipboard{X11SelectionLimits{.maxTransferBytes = kMaxBytes, .maxImagePixels = kMaxPixels}};
+  X11Clipboard clipboard{kLimits};
   std::unique_ptr<x11test::TestOwner> other;
 
   X11ClipboardDriver() { clipboard.waitForInitialContents(5000), clipboard.clear(); }  // earlier owners: no change
@@ -77,6 +87,13 @@ struct X11ClipboardDriver {
     auto next = std::make_unique<x11test::TestOwner>(targets);
     next->takeClipboard(), other = std::move(next);  // the one before goes only now: no change of its own
   }
+  void copyFormats(const QString& text, const Formats& extras, const QByteArray& hung) {
+    std::vector<x11test::TestOwner::Target> targets = {{"UTF8_STRING", text.toUtf8()}};
+    for (const ClipFormat& f : extras) targets.push_back({f.name, f.data});
+    auto next = std::make_unique<x11test::TestOwner>(targets);
+    next->hold(hung), next->takeClipboard(), other = std::move(next);
+  }
+  std::optional<QByteArray> pastedAs(const QByteArray& name) { return x11test::xclipPaste(name); }
   void ownerGoes(bool onPurpose) { onPurpose ? other->emptyClipboard() : other.reset(); }
   bool waitFor(const std::function<bool()>& done) { return pumpUntil(done); }
   void probeTargets() { x11test::xclipPaste("TARGETS"); }
@@ -96,7 +113,7 @@ struct WaylandClipboardDriver {
   static constexpr bool kTellsEmptyingApart = false;
   static bool available() { return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"); }
   WaylandConnection connection;
-  WaylandClipboard clipboard{connection, ClipboardLimits{.maxTransferBytes = kMaxBytes, .maxImagePixels = kMaxPixels}};
+  WaylandClipboard clipboard{connection, kLimits};
   std::unique_ptr<wltest::TestSource> other;
 
   WaylandClipboardDriver() { clipboard.waitForInitialContents(5000), clipboard.clear(); }
@@ -108,6 +125,13 @@ struct WaylandClipboardDriver {
     auto next = std::make_unique<wltest::TestSource>(targets);
     next->takeClipboard(), other = std::move(next);  // the one before goes only now: no change of its own
   }
+  void copyFormats(const QString& text, const Formats& extras, const QByteArray& hung) {
+    std::vector<wltest::TestSource::Target> targets = {{"text/plain;charset=utf-8", text.toUtf8()}};
+    for (const ClipFormat& f : extras) targets.push_back({f.name, f.data});
+    auto next = std::make_unique<wltest::TestSource>(targets);
+    next->hold(hung), next->takeClipboard(), other = std::move(next);
+  }
+  std::optional<QByteArray> pastedAs(const QByteArray& name) { return wltest::wlPaste(name); }
   void ownerGoes(bool onPurpose) { onPurpose ? other->emptyClipboard() : other.reset(); }
   bool waitFor(const std::function<bool()>& done) { return pumpUntil(done); }
   void probeTargets() { wltest::wlPasteTypes(); }
@@ -196,6 +220,32 @@ TYPED_TEST(ClipboardContract, AnotherProgramsCopyIsANewGenerationReadWithinLimit
     EXPECT_EQ(this->clip.text(), c.readText);
     EXPECT_EQ(pixelsOf(this->clip.image()), c.readImage ? c.image : QImage());
   }
+}
+
+// Every format of a copy is read, within the extra formats' cap and without
+// one whose owner never answers, and offered again byte for byte.
+TYPED_TEST(ClipboardContract, EveryFormatIsKeptAndOfferedAgainByteForByte) {
+  const QByteArray html = "<p>rich <b>words</b></p>", files = "file:///tmp/report.pdf\r\nfile:///tmp/b%20c.txt\r\n";
+  this->changes([&] {
+    this->driver.copyFormats("rich words", {{"text/html", html}, {"application/x-over-the-cap", QByteArray(kMaxExtra, 'x')},
+                                            {"text/uri-list", files}, {"application/x-hangs", "never"}, {"TIMESTAMP", "1"}},
+                             "application/x-hangs");
+  });
+  const std::shared_ptr<const ClipFormats> formats = this->clip.formats();
+  ASSERT_TRUE(formats);
+  EXPECT_EQ(this->clip.text(), QStringLiteral("rich words"));
+  std::vector<QByteArray> extras;
+  for (const ClipFormat& f : formats->list())
+    if (!isPlainTextFormat(f.name)) extras.push_back(f.name + "=" + f.data);
+  EXPECT_EQ(extras, std::vector<QByteArray>({"text/html=" + html, "text/uri-list=" + files}));
+  EXPECT_EQ(formats->fileNames(), QStringList({"report.pdf", "b c.txt"}));
+
+  this->copied(QStringLiteral("another"));
+  this->clip.setClip(QStringLiteral("rich words"), nullptr, formats);
+  EXPECT_EQ(this->clip.formats(), formats);
+  EXPECT_EQ(this->driver.pastedAs("text/html"), html);
+  EXPECT_EQ(this->driver.pastedAs("text/uri-list"), files);
+  EXPECT_EQ(this->driver.pastedText(), QStringLiteral("rich words"));
 }
 
 // Every new generation is reported, this program's own writes too, but

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "app/app_delegate.h"
+#include "platform/qt/qt_clip_offers.h"
 #include "printers.h"
 
 namespace tuckshelf::fakes {
@@ -30,10 +31,12 @@ class FakeClipboard : public Clipboard {
   std::int64_t count = 100;
   std::optional<QString> txt;
   std::shared_ptr<const ClipImage> img;
+  std::shared_ptr<const ClipFormats> fmts;
   bool ours = false;  // this program owns the clipboard
   int reads = 0;
   qsizetype maxBytes = qsizetype(256) << 20;
   qint64 maxPixels = 100'000'000;
+  qsizetype maxExtraBytes = qsizetype(32) << 20;
   std::function<void()> pasted, ownerGone, changed;
   bool changePending = false;
 
@@ -48,6 +51,22 @@ class FakeClipboard : public Clipboard {
     if ((t && t->toUtf8().size() > maxBytes) || (i && i->encoded().size() > maxBytes)) return;
     txt = std::move(t), img = std::move(i);
     changePending = true;
+  }
+  // Another program copies `text` with `extras` beside it; extras crossing
+  // the cap, or the one named `hung`, are not read.
+  void copyFormats(const QString& t, const std::vector<ClipFormat>& extras, const QByteArray& hung = {}) {
+    copyText(t);
+    auto f = std::make_shared<ClipFormats>();
+    f->add("text/plain;charset=utf-8", t.toUtf8());
+    for (const ClipFormat& e : extras)
+      if (isContentFormat(e.name) && e.name != hung && f->heldBytes() - t.toUtf8().size() + e.data.size() <= maxExtraBytes) f->add(e.name, e.data);
+    fmts = std::move(f);
+  }
+  // What another program pastes as `name`.
+  std::optional<QByteArray> pasteAs(const QByteArray& name) {
+    for (const ClipFormat& f : clipOffers(txt, img.get(), fmts.get()))
+      if (f.name == name) return pasteElsewhere(), f.data;
+    return std::nullopt;
   }
   // The clipboard's report of the changes since the last reaches the
   // program, as the event loop turns: once for all of them.
@@ -67,7 +86,12 @@ class FakeClipboard : public Clipboard {
   std::int64_t generation() override { return count; }
   std::optional<QString> text() override { return ++reads, txt; }
   std::shared_ptr<const ClipImage> image() override { return ++reads, img; }
-  void clear() override { ++count, changePending = true, ours = true, txt.reset(), img.reset(); }
+  void clear() override { ++count, changePending = true, ours = true, txt.reset(), img.reset(), fmts.reset(); }
+  std::shared_ptr<const ClipFormats> formats() override { return fmts; }
+  void setClip(const std::optional<QString>& t, const std::shared_ptr<const ClipImage>& i,
+               const std::shared_ptr<const ClipFormats>& f) override {
+    clear(), txt = t, img = i, fmts = f;
+  }
   void setText(const QString& t) override { clear(), txt = t; }
   void setImage(const std::shared_ptr<const ClipImage>& i) override { clear(), img = i; }
   void setChangeHandler(std::function<void()> h) override { changed = std::move(h); }

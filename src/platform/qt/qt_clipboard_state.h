@@ -8,16 +8,19 @@
 #include <QObject>
 #include <QString>
 
+#include "history/clip_formats.h"
 #include "history/clip_image.h"
 
 class QEventLoop;
 
 namespace tuckshelf {
 
-// What the clipboard holds, as read: a text, or an image, or neither.
+// What the clipboard holds, as read: a text, or an image, or neither, and
+// every format it was read from.
 struct ClipboardContents {
   std::optional<QString> text;
   std::shared_ptr<const ClipImage> image;
+  std::shared_ptr<const ClipFormats> formats;
 };
 
 // The generations a clipboard backend counts, and their contents. Another

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/qt/qt_clip_offers.h"
 #include "platform/qt/qt_clipboard_image.h"
 #include "platform/wayland/wayland_data_control.h"
 
@@ -73,28 +74,21 @@ void WaylandClipboard::clear() {
   lastWhileCatchingUp_.reset();
 }
 
-void WaylandClipboard::setText(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  publish({text, nullptr}, {{"text/plain;charset=utf-8", utf8},
-                            {"UTF8_STRING", utf8},
-                            {"text/plain", utf8},
-                            {"TEXT", utf8},
-                            {"STRING", text.toLatin1()}});
-}
+std::shared_ptr<const ClipFormats> WaylandClipboard::formats() { return state_.contents().formats; }
+
+void WaylandClipboard::setText(const QString& text) { setClip(text, nullptr, nullptr); }
 
 void WaylandClipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
   if (!image) return clear();
+  setClip(std::nullopt, image, nullptr);
+}
+
+void WaylandClipboard::setClip(const std::optional<QString>& text, const std::shared_ptr<const ClipImage>& image,
+                               const std::shared_ptr<const ClipFormats>& formats) {
   std::vector<WaylandSelectionSource::Offer> offers;
-  const QByteArray& encoded = image->encoded();
-  const QByteArray mimeType = image->mimeType().toUtf8();
-  if (!encoded.isEmpty() && device_) {
-    if (!isPng(encoded) && mimeType.startsWith("image/") && mimeType != "image/png")
-      offers.push_back({mimeType, encoded});
-    // Most programs paste only PNG; converted once here, not at each paste.
-    const QByteArray png = pngBytesOf(*image);
-    if (!png.isEmpty()) offers.push_back({"image/png", png});
-  }
-  publish({std::nullopt, image}, std::move(offers));
+  if (device_)
+    for (ClipFormat& f : clipOffers(text, image.get(), formats.get())) offers.push_back({f.name, std::move(f.data)});
+  publish({text, image, formats}, std::move(offers));
 }
 
 void WaylandClipboard::publish(WaylandSelectionContents contents,

@@ -45,10 +45,17 @@ WaylandSelectionFetch::WaylandSelectionFetch(WaylandConnection& connection, wl_p
     if (mimeTypes.contains(type)) textCandidates_.emplace_back(type);
   for (const QByteArray& type : imageMimeTypesBestFirst())
     if (mimeTypes.contains(type)) imageCandidates_.push_back(type);
+  // Other encodings of the picture are the source's conversions of it,
+  // each as large: the one read stands for them.
+  for (const QByteArray& type : mimeTypes)
+    if (isContentFormat(type) && !type.startsWith("image/")) extraCandidates_.push_back(type);
   changeTimer_.setSingleShot(true);
   QObject::connect(&changeTimer_, &QTimer::timeout, [this] {
     qCDebug(lcWaylandClipboard) << "reading the clipboard took too long";
-    settle({});
+    if (step_ != Step::Extra) return settle({});
+    reader_.reset();
+    extraCandidates_.clear();
+    readNextExtra();  // what came is kept
   });
   changeTimer_.start(limits.changeTimeout);
   if (mimeTypes.contains(kPasswordManagerHint))
@@ -59,18 +66,26 @@ WaylandSelectionFetch::WaylandSelectionFetch(WaylandConnection& connection, wl_p
 
 WaylandSelectionFetch::~WaylandSelectionFetch() = default;  // a decode still running finishes on its own
 
-void WaylandSelectionFetch::read(Step step, const QByteArray& mimeType) {
+void WaylandSelectionFetch::read(Step step, const QByteArray& mimeType, qsizetype maxBytes) {
   step_ = step;
   mimeType_ = mimeType;
   finishedReader_ = std::move(reader_);
   reader_ = std::make_unique<WaylandPipeReader>(
       [&](int writeEnd) { WaylandDataControl::receive(offer_, mimeType.constData(), writeEnd); },
-      limits_.maxTransferBytes, limits_.stepTimeout,
+      maxBytes < 0 ? limits_.maxTransferBytes : maxBytes, limits_.stepTimeout,
       [this](std::optional<QByteArray> data) { onRead(std::move(data)); });
   connection_.flush();
 }
 
 void WaylandSelectionFetch::onRead(std::optional<QByteArray> data) {
+  if (step_ == Step::Extra) {
+    if (data && !data->isEmpty()) {
+      const qsizetype before = formats_->heldBytes();
+      formats_->add(mimeType_, std::move(*data));
+      extraBytes_ += formats_->heldBytes() - before;
+    }
+    return readNextExtra();  // one that failed is left out
+  }
   // Not answered in time, too large, or unreadable: the whole change reads as nothing.
   if (!data) {
     qCDebug(lcWaylandClipboard) << "no usable" << mimeType_ << "from the clipboard";
@@ -82,12 +97,16 @@ void WaylandSelectionFetch::onRead(std::optional<QByteArray> data) {
       if (*data != "public") return settle({});
       return readNextText();
     case Step::Text:
+      formats_->add(mimeType_, *data);
       text_ = decodeText(std::move(*data), mimeType_);
       // White space alone is no usable text: the picture, if any, is wanted too.
-      if (!text_->trimmed().isEmpty() || imageCandidates_.empty()) return confirm({text_, nullptr});
+      if (!text_->trimmed().isEmpty() || imageCandidates_.empty()) return readNextExtra();
       return readNextImage();
     case Step::Image:
-      return decode(std::move(*data));
+      formats_->add(mimeType_, *data);
+      pictureBytes_ = std::move(*data);
+      return readNextExtra();
+    case Step::Extra:
     case Step::Decoding:
     case Step::Confirming:
     case Step::Settled:
@@ -103,8 +122,20 @@ void WaylandSelectionFetch::readNextText() {
 }
 
 void WaylandSelectionFetch::readNextImage() {
-  if (imageCandidates_.empty()) return confirm({text_, nullptr});
+  if (imageCandidates_.empty()) return readNextExtra();
   read(Step::Image, imageCandidates_.front());
+}
+
+void WaylandSelectionFetch::readNextExtra() {
+  while (!extraCandidates_.empty()) {
+    const QByteArray type = extraCandidates_.front();
+    extraCandidates_.erase(extraCandidates_.begin());
+    if (formats_->find(type)) continue;  // read as the text
+    // Larger than what is left of the cap fails as soon as it crosses it.
+    return read(Step::Extra, type, std::min(limits_.maxTransferBytes, limits_.maxExtraBytes - extraBytes_));
+  }
+  if (!pictureBytes_.isEmpty()) return decode(std::exchange(pictureBytes_, {}));
+  confirm({text_, nullptr, formats_});
 }
 
 void WaylandSelectionFetch::decode(QByteArray encoded) {
@@ -124,7 +155,7 @@ void WaylandSelectionFetch::decode(QByteArray encoded) {
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [alive, image = std::move(image)] {
-          if (const auto fetch = alive.lock()) (*fetch)->confirm({(*fetch)->text_, image});
+          if (const auto fetch = alive.lock()) (*fetch)->confirm({(*fetch)->text_, image, (*fetch)->formats_});
         },
         Qt::QueuedConnection);
   });

@@ -28,10 +28,12 @@ using WaylandSelectionContents = ClipboardContents;
 
 // Reads the contents of one clipboard change from its offer: the password
 // manager's hint if offered, then the best text and, when there is no
-// usable text, the best picture, decoded on a worker thread. Each type
+// usable text, the best picture, decoded on a worker thread; then every
+// other type that holds content, within the extra formats' cap. Each type
 // comes through a pipe read from the event loop. Settles once, with nothing
-// when the source fails to write in time, writes too much, or the contents
-// are secret; and only once the compositor has caught up, so that a source
+// when the source fails to write the text or the picture in time, writes
+// too much, or the contents are secret (an extra type that fails is left
+// out, and the change's deadline ends them keeping what came); and only once the compositor has caught up, so that a source
 // that died while writing is known gone before its part-written contents
 // would count.
 class WaylandSelectionFetch {
@@ -42,12 +44,13 @@ class WaylandSelectionFetch {
   ~WaylandSelectionFetch();
 
  private:
-  enum class Step { Hint, Text, Image, Decoding, Confirming, Settled };
+  enum class Step { Hint, Text, Image, Extra, Decoding, Confirming, Settled };
 
-  void read(Step step, const QByteArray& mimeType);
+  void read(Step step, const QByteArray& mimeType, qsizetype maxBytes = -1);
   void onRead(std::optional<QByteArray> data);
   void readNextText();
   void readNextImage();
+  void readNextExtra();
   void decode(QByteArray encoded);
   void confirm(WaylandSelectionContents contents);
   void settle(WaylandSelectionContents contents);
@@ -60,7 +63,11 @@ class WaylandSelectionFetch {
   QByteArray mimeType_;                     // being read
   std::vector<QByteArray> textCandidates_;   // offered, best first
   std::vector<QByteArray> imageCandidates_;  // offered, best first
+  std::vector<QByteArray> extraCandidates_;  // offered content, in order
   std::optional<QString> text_;
+  QByteArray pictureBytes_;  // read, to decode once the extras are in
+  std::shared_ptr<ClipFormats> formats_ = std::make_shared<ClipFormats>();
+  qsizetype extraBytes_ = 0;
   std::unique_ptr<WaylandPipeReader> reader_;
   std::unique_ptr<WaylandPipeReader> finishedReader_;  // may still be on the stack
   std::unique_ptr<WaylandConnection::Sync> caughtUp_;

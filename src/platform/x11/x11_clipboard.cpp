@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "platform/qt/qt_clip_offers.h"
 #include "platform/qt/qt_clipboard_image.h"
 
 namespace tuckshelf {
@@ -82,30 +83,28 @@ std::shared_ptr<const ClipImage> X11Clipboard::image() { return state_.contents(
 
 void X11Clipboard::clear() { publish({}, {}); }
 
-void X11Clipboard::setText(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  publish({text, nullptr}, {{atoms_.utf8String, atoms_.utf8String, utf8},
-                            {atoms_.textPlainUtf8, atoms_.textPlainUtf8, utf8},
-                            {atoms_.textPlain, atoms_.textPlain, utf8},
-                            {XCB_ATOM_STRING, XCB_ATOM_STRING, text.toLatin1()},
-                            {atoms_.text, atoms_.utf8String, utf8}});
-}
+std::shared_ptr<const ClipFormats> X11Clipboard::formats() { return state_.contents().formats; }
+
+void X11Clipboard::setText(const QString& text) { setClip(text, nullptr, nullptr); }
 
 void X11Clipboard::setImage(const std::shared_ptr<const ClipImage>& image) {
   if (!image) return clear();
+  setClip(std::nullopt, image, nullptr);
+}
+
+void X11Clipboard::setClip(const std::optional<QString>& text, const std::shared_ptr<const ClipImage>& image,
+                           const std::shared_ptr<const ClipFormats>& formats) {
   std::vector<X11SelectionOwner::Offer> offers;
-  const QByteArray& encoded = image->encoded();
-  const QByteArray mimeType = image->mimeType().toUtf8();
-  if (!encoded.isEmpty() && owner_) {
-    if (!isPng(encoded) && mimeType.startsWith("image/") && mimeType != "image/png") {
-      const xcb_atom_t target = internAtom(connection_->get(), mimeType);
-      if (target != XCB_ATOM_NONE) offers.push_back({target, target, encoded});
-    }
-    // Most programs paste only PNG; converted once here, not at each paste.
-    const QByteArray png = pngBytesOf(*image);
-    if (!png.isEmpty()) offers.push_back({atoms_.imagePng, atoms_.imagePng, png});
+  if (owner_) {
+    const std::vector<ClipFormat> formatOffers = clipOffers(text, image.get(), formats.get());
+    std::vector<QByteArray> names;
+    for (const ClipFormat& f : formatOffers) names.push_back(f.name), names.push_back(f.type.isEmpty() ? f.name : f.type);
+    const std::vector<xcb_atom_t> atoms = internAtoms(connection_->get(), names);
+    for (size_t i = 0; i < formatOffers.size(); ++i)
+      if (atoms[2 * i] != XCB_ATOM_NONE && atoms[2 * i + 1] != XCB_ATOM_NONE)
+        offers.push_back({atoms[2 * i], atoms[2 * i + 1], formatOffers[i].data});
   }
-  publish({std::nullopt, image}, std::move(offers));
+  publish({text, image, formats}, std::move(offers));
 }
 
 void X11Clipboard::publish(X11SelectionContents contents,

@@ -47,6 +47,9 @@ class X11Clipboard final : public Clipboard {
   void clear() override;
   void setText(const QString& text) override;
   void setImage(const std::shared_ptr<const ClipImage>& image) override;
+  std::shared_ptr<const ClipFormats> formats() override;
+  void setClip(const std::optional<QString>& text, const std::shared_ptr<const ClipImage>& image,
+               const std::shared_ptr<const ClipFormats>& formats) override;
   void setChangeHandler(std::function<void()> handler) override { state_.setChangeHandler(std::move(handler)); }
   void setPasteHandler(std::function<void()> handler) override;
   void setOwnerGoneHandler(std::function<void()> handler) override;

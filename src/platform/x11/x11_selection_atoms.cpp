@@ -14,6 +14,32 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name) {
   return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
+std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection, const std::vector<QByteArray>& names) {
+  std::vector<xcb_intern_atom_cookie_t> cookies;
+  for (const QByteArray& name : names)
+    cookies.push_back(xcb_intern_atom(connection, false, std::uint16_t(name.size()), name.constData()));
+  std::vector<xcb_atom_t> atoms;
+  for (const auto& cookie : cookies) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+    atoms.push_back(reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
+  }
+  return atoms;
+}
+
+std::vector<QByteArray> atomNames(xcb_connection_t* connection, const std::vector<xcb_atom_t>& atoms) {
+  std::vector<xcb_get_atom_name_cookie_t> cookies;
+  for (xcb_atom_t atom : atoms) cookies.push_back(xcb_get_atom_name(connection, atom));
+  std::vector<QByteArray> names;
+  for (const auto& cookie : cookies) {
+    std::unique_ptr<xcb_get_atom_name_reply_t, decltype(&std::free)> reply(
+        xcb_get_atom_name_reply(connection, cookie, nullptr), &std::free);
+    names.push_back(reply ? QByteArray(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()))
+                          : QByteArray());
+  }
+  return names;
+}
+
 xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection) {
   std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
       xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr), &std::free);

@@ -44,6 +44,10 @@ struct X11SelectionAtoms {
 
 // One round trip; XCB_ATOM_NONE when the server does not answer.
 xcb_atom_t internAtom(xcb_connection_t* connection, const QByteArray& name);
+// Several at once, in one round trip; XCB_ATOM_NONE for those not answered.
+std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection, const std::vector<QByteArray>& names);
+// The names of `atoms`, in one round trip; empty for those not answered.
+std::vector<QByteArray> atomNames(xcb_connection_t* connection, const std::vector<xcb_atom_t>& atoms);
 // The window that owns `selection` now, or XCB_WINDOW_NONE (one round trip).
 xcb_window_t selectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
 

@@ -51,7 +51,10 @@ X11SelectionFetch::X11SelectionFetch(X11Connection& connection,
   changeTimer_.setSingleShot(true);
   connect(&changeTimer_, &QTimer::timeout, this, [this] {
     qCDebug(lcClipboard) << "reading the clipboard took too long";
-    settle({});
+    if (step_ != Step::Extra) return settle({});
+    transfer_.cancel();
+    extraCandidates_.clear();
+    requestNextExtra();  // what came is kept
   });
   changeTimer_.start(limits.changeTimeout);
   connect(&decoding_, &QFutureWatcherBase::finished, this, [this] {
@@ -59,7 +62,7 @@ X11SelectionFetch::X11SelectionFetch(X11Connection& connection,
     // keeps such freed heap pages; give them back, or each large picture
     // leaves tens of MB resident.
     malloc_trim(0);
-    settle({text_, decoding_.result()});
+    settle({text_, decoding_.result(), formats_});
   });
   request(Step::Targets, atoms.targets);
 }
@@ -93,6 +96,8 @@ void X11SelectionFetch::onTransferDone(X11SelectionTransfer::Result result) {
       return onText(std::move(result));
     case Step::Image:
       return onImage(std::move(result));
+    case Step::Extra:
+      return onExtra(result);
     case Step::Decoding:
     case Step::Settled:
       return;
@@ -114,6 +119,13 @@ void X11SelectionFetch::onTargets(const X11SelectionTransfer::Result& result) {
     if (isOffered(target)) textCandidates_.push_back(target);
   for (const auto& target : atoms_.imageTargets)
     if (isOffered(target.atom)) imageCandidates_.push_back(target.atom);
+  const std::vector<QByteArray> names = atomNames(connection_.get(), offered);
+  for (size_t i = 0; i < offered.size(); ++i) {
+    names_.emplace_back(offered[i], names[i]);
+    // Other encodings of the picture are the owner's conversions of it,
+    // each as large: the one read stands for them.
+    if (isContentFormat(names[i]) && !names[i].startsWith("image/")) extraCandidates_.push_back(offered[i]);
+  }
   if (isOffered(atoms_.passwordManagerHint)) return request(Step::Hint, atoms_.passwordManagerHint);
   requestNextText();
 }
@@ -134,14 +146,15 @@ void X11SelectionFetch::requestNextText() {
 void X11SelectionFetch::onText(X11SelectionTransfer::Result result) {
   if (result.outcome == Outcome::Failed) return settle({});
   if (result.outcome == Outcome::Refused) return requestNextText();
+  keep(transfer_.target(), result);
   text_ = decodeText(std::move(result.data), result.type, atoms_);
   // White space alone is no usable text: the picture, if any, is wanted too.
-  if (!text_->trimmed().isEmpty() || imageCandidates_.empty()) return settle({text_, nullptr});
+  if (!text_->trimmed().isEmpty() || imageCandidates_.empty()) return requestNextExtra();
   requestNextImage();
 }
 
 void X11SelectionFetch::requestNextImage() {
-  if (imageCandidates_.empty()) return settle({text_, nullptr});
+  if (imageCandidates_.empty()) return requestNextExtra();
   const xcb_atom_t target = imageCandidates_.front();
   imageCandidates_.erase(imageCandidates_.begin());
   request(Step::Image, target);
@@ -150,7 +163,47 @@ void X11SelectionFetch::requestNextImage() {
 void X11SelectionFetch::onImage(X11SelectionTransfer::Result result) {
   if (result.outcome == Outcome::Failed) return settle({});
   if (result.outcome == Outcome::Refused) return requestNextImage();
-  decode(std::move(result.data));
+  keep(transfer_.target(), result);
+  pictureBytes_ = std::move(result.data);
+  requestNextExtra();
+}
+
+void X11SelectionFetch::requestNextExtra() {
+  while (!extraCandidates_.empty()) {
+    const xcb_atom_t target = extraCandidates_.front();
+    extraCandidates_.erase(extraCandidates_.begin());
+    if (formats_->find(nameOf(target))) continue;  // read as the text
+    step_ = Step::Extra;
+    // Larger than what is left of the cap fails at once, from its announced size.
+    transfer_.start(target, time_, std::min(limits_.maxTransferBytes, limits_.maxExtraBytes - extraBytes_));
+    return;
+  }
+  if (!pictureBytes_.isEmpty()) return decode(std::exchange(pictureBytes_, {}));
+  settle({text_, nullptr, formats_});
+}
+
+void X11SelectionFetch::onExtra(const X11SelectionTransfer::Result& result) {
+  // Items of 16 or 32 bits are atoms, numbers, windows: about this server,
+  // meaningless once served again.
+  if (result.outcome == Outcome::Received && result.format == 8 && !result.data.isEmpty()) {
+    const qsizetype before = formats_->heldBytes();
+    keep(transfer_.target(), result);
+    extraBytes_ += formats_->heldBytes() - before;
+  }
+  requestNextExtra();
+}
+
+void X11SelectionFetch::keep(xcb_atom_t target, const X11SelectionTransfer::Result& result) {
+  const QByteArray type = result.type == target ? QByteArray() : nameOf(result.type);
+  formats_->add(nameOf(target), result.data, type);
+}
+
+QByteArray X11SelectionFetch::nameOf(xcb_atom_t atom) {
+  for (const auto& [known, name] : names_)
+    if (known == atom) return name;
+  const QByteArray name = atomNames(connection_.get(), {atom}).front();
+  names_.emplace_back(atom, name);
+  return name;
 }
 
 void X11SelectionFetch::decode(QByteArray encoded) {

@@ -28,9 +28,12 @@ using X11SelectionLimits = ClipboardLimits;
 
 // Reads the contents of one clipboard change: the owner's targets, the
 // password manager's hint if offered, then the best text and, when there is
-// no usable text, the best picture, decoded on a worker thread. Settles
-// once, with nothing when the owner fails to answer in time or the
-// contents are secret or too large.
+// no usable text, the best picture, decoded on a worker thread; then every
+// other target that holds content, within the extra formats' cap. Settles
+// once, with nothing when the owner fails to answer in time for the text or
+// the picture, or the contents are secret or too large. An extra target
+// that fails or times out is left out; the change's deadline passing
+// while they are read ends them, keeping what came.
 class X11SelectionFetch : public QObject {
   Q_OBJECT
  public:
@@ -45,7 +48,7 @@ class X11SelectionFetch : public QObject {
   void handlePropertyNotify(const xcb_property_notify_event_t& event);
 
  private:
-  enum class Step { Targets, Hint, Text, Image, Decoding, Settled };
+  enum class Step { Targets, Hint, Text, Image, Extra, Decoding, Settled };
 
   void request(Step step, xcb_atom_t target);
   void onTransferDone(X11SelectionTransfer::Result result);
@@ -55,6 +58,10 @@ class X11SelectionFetch : public QObject {
   void onImage(X11SelectionTransfer::Result result);
   void requestNextText();
   void requestNextImage();
+  void onExtra(const X11SelectionTransfer::Result& result);
+  void requestNextExtra();
+  void keep(xcb_atom_t target, const X11SelectionTransfer::Result& result);
+  QByteArray nameOf(xcb_atom_t atom);
   void decode(QByteArray encoded);
   void settle(X11SelectionContents contents);
 
@@ -70,7 +77,12 @@ class X11SelectionFetch : public QObject {
   Step step_ = Step::Targets;
   std::vector<xcb_atom_t> textCandidates_;   // offered, best first
   std::vector<xcb_atom_t> imageCandidates_;  // offered, best first
+  std::vector<xcb_atom_t> extraCandidates_;  // offered content, in order
+  std::vector<std::pair<xcb_atom_t, QByteArray>> names_;
   std::optional<QString> text_;
+  QByteArray pictureBytes_;  // read, to decode once the extras are in
+  std::shared_ptr<ClipFormats> formats_ = std::make_shared<ClipFormats>();
+  qsizetype extraBytes_ = 0;
 };
 
 }  // namespace tuckshelf

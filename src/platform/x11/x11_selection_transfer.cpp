@@ -12,6 +12,7 @@ X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
     : connection_(connection),
       atoms_(atoms),
       window_(window),
+      defaultMaxBytes_(maxBytes),
       maxBytes_(maxBytes),
       onDone_(std::move(onDone)) {
   stepTimer_.setSingleShot(true);
@@ -19,8 +20,9 @@ X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
   QObject::connect(&stepTimer_, &QTimer::timeout, [this] { fail("the owner did not answer"); });
 }
 
-void X11SelectionTransfer::start(xcb_atom_t target, xcb_timestamp_t time) {
+void X11SelectionTransfer::start(xcb_atom_t target, xcb_timestamp_t time, qsizetype maxBytes) {
   target_ = target;
+  maxBytes_ = maxBytes < 0 ? defaultMaxBytes_ : maxBytes;
   incoming_ = {};
   state_ = State::AwaitingNotify;
   xcb_convert_selection(connection_.get(), window_, atoms_.clipboard, target, atoms_.replyProperty,
@@ -90,7 +92,7 @@ void X11SelectionTransfer::readReply() {
     stepTimer_.start();
     return;
   }
-  finish({Outcome::Received, reply->type, QByteArray(value, length)});
+  finish({Outcome::Received, reply->type, QByteArray(value, length), reply->format});
 }
 
 void X11SelectionTransfer::readChunk() {
@@ -120,6 +122,7 @@ void X11SelectionTransfer::readChunk() {
     return;
   }
   incoming_.data.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+  incoming_.format = reply->format;
   stepTimer_.start();
 }
 

@@ -26,13 +26,16 @@ class X11SelectionTransfer {
     Outcome outcome = Outcome::Failed;
     xcb_atom_t type = XCB_ATOM_NONE;
     QByteArray data;
+    int format = 8;  // bits per item of `data`
   };
 
   X11SelectionTransfer(X11Connection& connection, const X11SelectionAtoms& atoms,
                        xcb_window_t window, std::chrono::milliseconds stepTimeout,
                        qsizetype maxBytes, std::function<void(Result)> onDone);
 
-  void start(xcb_atom_t target, xcb_timestamp_t time);
+  // Reads at most `maxBytes`, or the cap given at construction when negative.
+  void start(xcb_atom_t target, xcb_timestamp_t time, qsizetype maxBytes = -1);
+  xcb_atom_t target() const { return target_; }
   // Stops waiting; nothing is reported.
   void cancel();
   void handleSelectionNotify(const xcb_selection_notify_event_t& event);
@@ -49,6 +52,7 @@ class X11SelectionTransfer {
   X11Connection& connection_;
   const X11SelectionAtoms& atoms_;
   xcb_window_t window_;
+  const qsizetype defaultMaxBytes_;
   qsizetype maxBytes_;
   std::function<void(Result)> onDone_;
   QTimer stepTimer_;
