@@ -14,7 +14,8 @@ libwayland-dev libwayland-bin qt6-wayland
 qt6-base-private-dev sway wl-clipboard grim xwayland wev
 kwin-wayland plasma-wayland-protocols dbus
 gnome-shell libglib2.0-bin
-wtype at-spi2-core python3-pyatspi"
+wtype at-spi2-core python3-pyatspi
+python3-pyqt6 python3-gi gir1.2-gtk-3.0"
 
 PACKAGES="${*:-$DEFAULT_PACKAGES}"
 missing=""
