@@ -18,9 +18,13 @@ function loadInterfaceInfo(path) {
 }
 
 // A clip as drawn: its id, the text its row shows, what a screen reader
-// reads for it and, for a picture, its thumbnail as PNG bytes.
-function toClip([id, _kind, text, thumbnail], accessibleName) {
-    return {id, text, accessibleName, thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null};
+// reads for it, for a picture its thumbnail as PNG bytes, and whether it is
+// files (shown by their names, with a file icon).
+function toClip([id, kind, text, thumbnail], accessibleName) {
+    return {
+        id, text, accessibleName, files: kind === 'files',
+        thumbnail: thumbnail.length > 0 ? new GLib.Bytes(thumbnail) : null,
+    };
 }
 
 export class Program {

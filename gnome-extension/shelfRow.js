@@ -166,16 +166,18 @@ class RowContent extends St.Widget {
         });
         this._pad = lead ? LEAD_PAD : COMPACT_PAD;
         this._oneLine = !lead;
-        const room = rowLayout(width, height, this._pad, clip.thumbnail !== null, this._oneLine).label;
+        const room = rowLayout(width, height, this._pad, clip.thumbnail !== null || clip.files, this._oneLine).label;
         const scale = scaleFactor();
         this._label = newLabel(clip.text, lead, {width: room.width * scale, height: room.height * scale});
         this.add_child(this._label);
         this._thumbnail = null;
-        if (clip.thumbnail) {
-            const side = Math.max(1, Math.round(height - 2 * THUMBNAIL_INSET));
+        const side = Math.max(1, Math.round(height - 2 * THUMBNAIL_INSET));
+        if (clip.thumbnail)
             this._thumbnail = newThumbnail(clip.thumbnail, side);
+        else if (clip.files)
+            this._thumbnail = new St.Icon({icon_name: 'text-x-generic-symbolic', icon_size: side});
+        if (this._thumbnail)
             this.add_child(this._thumbnail);
-        }
         this.removeButton = new St.Button({
             style_class: 'tuckshelf-remove',
             child: new St.Icon({style_class: 'tuckshelf-remove-icon', gicon: removeIcon}),

@@ -114,14 +114,16 @@ TEST_F(DBusServiceTest, TheInterfaceIsTheOneItsFileDescribes) {
 
 TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   EXPECT_EQ(changesAfter([&] { rig.copied("one"); }), 1);
-  rig.copied("two"), rig.clipboard.copyImage(ClipImage::fromImage(QImage(40, 30, QImage::Format_RGB32)));
+  rig.clipboard.copyFormats("two", {{"text/uri-list", "file:///tmp/two.pdf"}}), rig.clipboard.report();
+  rig.clipboard.copyImage(ClipImage::fromImage(QImage(40, 30, QImage::Format_RGB32)));
   rig.clipboard.report();
   const DBusClips three = clips();
   ASSERT_EQ(three.size(), 3);
   EXPECT_TRUE(three[0].kind == "image" && QImage::fromData(three[0].thumbnail).size() == QSize(40, 30));
-  EXPECT_TRUE(three[1].kind == "text" && three[1].text == "two" && three[1].thumbnail.isEmpty());
+  EXPECT_TRUE(three[1].kind == "files" && three[1].text == "two.pdf" && three[1].thumbnail.isEmpty());
+  EXPECT_TRUE(three[2].kind == "text" && three[2].text == "one");
   EXPECT_EQ(call("GetAccessibleNames").arguments().value(0).toStringList(),
-            (QStringList{"Clip 1 of 3: Picture, 40 by 30", "Clip 2 of 3: two", "Clip 3 of 3: one"}));
+            (QStringList{"Clip 1 of 3: Picture, 40 by 30", "Clip 2 of 3: Files, two.pdf", "Clip 3 of 3: one"}));
   const QList<QVariant> layout = call("GetLayout").arguments();
   EXPECT_EQ(layout.value(0).toDouble(), 220);
   EXPECT_EQ(layout.value(1).toDouble(), 16 + 3 * 30 + 2 * 3);
@@ -129,7 +131,7 @@ TEST_F(DBusServiceTest, ClipsAndLayoutGoByIdAndEachOperationSignalsOnce) {
   EXPECT_EQ(changesAfter([&] { call("Restore", {idOf("one")}); }), 1);
   EXPECT_EQ(rig.clipboard.txt, QStringLiteral("one"));
   EXPECT_EQ(clips().front().text, "one");
-  EXPECT_EQ(changesAfter([&] { call("Remove", {idOf("two")}); }), 1);
+  EXPECT_EQ(changesAfter([&] { call("Remove", {idOf("two.pdf")}); }), 1);
   EXPECT_EQ(clips().size(), 2);
   const QDBusMessage gone = call("Remove", {QStringLiteral("no such id")});
   EXPECT_EQ(gone.type(), QDBusMessage::ErrorMessage);

@@ -132,6 +132,23 @@ TEST(Events, WhatAQuittingOwnerHeldStaysPasteable) {
   }
 }
 
+// Every format comes back: from the chosen row, and when the owner quits.
+// Files with no text are an entry too, held in memory only.
+TEST(Events, RichClipsComeBackWithEveryFormat) {
+  Rig rig;
+  auto d = rig.launch();
+  rig.clipboard.copyFormats(u"rich"_s, {{"text/html", "<b>rich</b>"}}), rig.clipboard.report();
+  const auto rich = rig.clipboard.fmts;
+  rig.clipboard.copyText(u"files"_s), rig.clipboard.fmts = std::make_shared<ClipFormats>();
+  std::const_pointer_cast<ClipFormats>(rig.clipboard.fmts)->add("text/uri-list", "file:///tmp/a.pdf");
+  rig.clipboard.txt.reset(), rig.clipboard.report();
+  EXPECT_TRUE(d->history().size() == 2 && rig.defaults.stored() == QStringList{"rich"});
+  rig.clipboard.ownerQuits();
+  EXPECT_EQ(rig.clipboard.pasteAs("text/uri-list"), QByteArray("file:///tmp/a.pdf"));
+  d->selectAction(1);
+  EXPECT_TRUE(rig.clipboard.fmts == rich && rig.clipboard.pasteAs("text/html") == QByteArray("<b>rich</b>"));
+}
+
 TEST(Events, ScreenChangePlacesWhatIsShownAndABandOnEveryDisplay) {
   Rig rig;
   auto d = rig.launch(QStringLiteral("x"));

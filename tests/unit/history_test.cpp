@@ -43,6 +43,36 @@ TEST(History, CaptureAndKeys) {
     EXPECT_EQ(keysEqual(QString::fromUtf16(a), QString::fromUtf16(b)), equal) << QString::fromUtf16(a).toStdString();
 }
 
+std::shared_ptr<const ClipFormats> formats(std::vector<std::pair<QByteArray, QByteArray>> list) {
+  auto f = std::make_shared<ClipFormats>();
+  for (auto& [name, data] : list) f->add(name, data);
+  return f;
+}
+
+// Formats beyond plain text make another entry, and files show by name.
+TEST(History, RichClipsKeyByTheirFormatsAndFilesShowByName) {
+  const auto html = [](const char* b) { return formats({{"UTF8_STRING", "a"}, {"text/html", b}}); };
+  EXPECT_EQ(ClipItem(u"a"_s, nullptr, formats({{"UTF8_STRING", " a\n"}, {"STRING", "a"}})).key, u"t:a"_s);
+  EXPECT_NE(ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key, u"t:a"_s);
+  EXPECT_NE(ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key, ClipItem(u"a"_s, nullptr, html("<i>a</i>")).key);
+  EXPECT_EQ(ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key, ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key);
+  EXPECT_EQ(formats({{"UTF8_STRING", "same"}, {"text/plain", "same"}, {"text/html", "<p>"}})->heldBytes(), 7);
+
+  struct Case { QByteArray list; QString shown; const char* spoken; };
+  for (const Case& c : std::vector<Case>{
+           {"file:///home/u/report.pdf\r\n", u"report.pdf"_s, "Files, report.pdf"},
+           {"# a comment\nfile:///tmp/a%20b.txt\nfile:///tmp/dir/\nfile:///c", u"a b.txt and 2 more"_s, nullptr},
+           {"https://example.org/\n", u"paths"_s, "paths"}}) {  // links, not files: the text
+    const ClipItem item(u"paths"_s, nullptr, formats({{"text/uri-list", c.list}}));
+    EXPECT_EQ(displayText(item), c.shown);
+    EXPECT_EQ(rowKind(item), c.shown == u"paths"_s ? RowKind::text : RowKind::files);
+    if (c.spoken) {
+      EXPECT_EQ(accessibleRowName(item, 0, 1), "Clip 1 of 1: " + QString::fromUtf8(c.spoken));
+    }
+  }
+  EXPECT_EQ(rowKind(ClipItem(std::nullopt, picture(2, 2), formats({{"text/uri-list", "file:///a"}}))), RowKind::picture);
+}
+
 TEST(History, RecordMovesToFrontCapsAndStoresTextsOnly) {
   const QString composed = QStringLiteral("caf\u00E9"), decomposed = QStringLiteral("cafe\u0301");
   struct Case { QStringList stored; QString recorded; QStringList after; };
