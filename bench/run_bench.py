@@ -31,7 +31,7 @@ from bench_pointer import pointer_figures  # noqa: E402
 from bench_wayland import wayland_figures  # noqa: E402
 from bench_gnome import gnome_figures  # noqa: E402
 
-FIGURES = ("pointer", "wayland", "gnome", "memory", "open", "stall", "startup")
+FIGURES = ("pointer", "wayland", "gnome", "memory", "open", "stall", "rich", "startup")
 IMAGE_COUNT = 5
 
 
@@ -87,6 +87,25 @@ def run_capture_stall(bench_dir, images):
         raise RuntimeError("bench_capture_stall gave no figure")
     return [Figure("event-loop stall, 4K image capture", "ms", float(stall.group(1)), target=50.0,
                    note="in-process, real X11Clipboard and delegate on Xvfb")]
+
+
+def run_rich_capture(bench_dir):
+    """bench_rich_capture on an Xvfb of its own."""
+    session = Session()
+    try:
+        env = dict(session.env, XDG_RUNTIME_DIR=tempfile.mkdtemp(prefix="runtime-", dir=session.tmp))
+        out = subprocess.run([os.path.join(bench_dir, "bench_rich_capture")], env=env, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, timeout=120).stdout.decode()
+    finally:
+        session.close()
+    print(out, end="", flush=True)
+    took = re.search(r"rich clip capture .*: ([\d.]+) ms median", out)
+    added = re.search(r"five rich clips: ([\d.]+) MiB \(they hold ([\d.]+) MiB\)", out)
+    if not took or not added:
+        raise RuntimeError("bench_rich_capture gave no figure")
+    return [Figure("rich clip capture, 5 formats", "ms", float(took.group(1)), note="in-process, X11Clipboard on Xvfb"),
+            Figure("memory added by 5 rich clips", "MiB", float(added.group(1)),
+                   note=f"they hold {added.group(2)} MiB; in-process, with their owner")]
 
 
 def run_open_list(bench_dir):
@@ -187,6 +206,7 @@ def main():
             "memory": lambda: memory(binary, images),
             "open": lambda: run_open_list(bench_dir) + open_list_real(binary),
             "stall": lambda: run_capture_stall(bench_dir, images),
+            "rich": lambda: run_rich_capture(bench_dir),
             "startup": lambda: startup(binary),
         }
         for name in FIGURES:
