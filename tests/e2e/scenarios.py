@@ -167,11 +167,11 @@ def formats(t, names):
 # byte for byte, once the program has quit (handed over or taken over) and
 # again when its row is chosen. A format over the cap (33 MiB from Qt, on
 # X11: Qt 6.4 on Wayland then hangs at its quit) is left out, the others kept.
-@scenario(drivers=X11 + WAYLAND)
+@scenario(leaks=True, drivers=X11 + WAYLAND)
 def every_format_outlives_its_program_and_comes_back(t):
     t.start()
     for rows, toolkit in ((2, "qt"), (4, "gtk")):
-        text, big = f"from {toolkit}", toolkit == "qt" and isinstance(t.d, harness.X11)
+        text, big = f"from {toolkit}", toolkit == "qt"
         quit = t.d.toolkit_copy(toolkit, {"formats": {"text/plain": text, "text/html": f"<p>{text} <b>in bold</b>"},
                                           "files": FILES, "big": (33 << 20) * big})
         names = ["text/html", "text/uri-list", "text/plain"]

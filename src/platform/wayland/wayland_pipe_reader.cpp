@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tuckshelf {
 namespace {
@@ -55,6 +56,9 @@ void WaylandPipeReader::readAvailable() {
 void WaylandPipeReader::finish(std::optional<QByteArray> result) {
   if (!onDone_) return;
   if (notifier_) notifier_->setEnabled(false);
+  // Closed at once: a writer still writing (more than the cap, say) then
+  // learns at once that nobody reads, instead of blocking until this goes.
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
   stepTimer_.stop();
   data_.clear();
   const auto onDone = std::move(onDone_);

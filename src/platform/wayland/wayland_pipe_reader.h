@@ -13,7 +13,7 @@ namespace tuckshelf {
 // Reads what another program writes into a pipe, from the event loop, up
 // to end of file. Reports once: the bytes, or none when the pipe could not
 // be made, the writer sent more than `maxBytes`, or it paused longer than
-// `stepTimeout`. The read end closes with this object.
+// `stepTimeout`. The read end closes once it has reported.
 class WaylandPipeReader {
  public:
   // `handOver` passes the write end to the writer; it is closed here after.
