@@ -3,8 +3,10 @@
 // manager's hint, thousands of changes a minute from one process, and an
 // owner that hangs without the program under test being held meanwhile.
 //
-// Each line on stdin is a JSON array [text, hint, stop, save]: the text is
-// offered as UTF-8 and, with a hint, x-kde-passwordManagerHint beside it;
+// Each line on stdin is a JSON array [text, hint, stop, save, formats, hang]:
+// the text is offered as UTF-8 and, with a hint, x-kde-passwordManagerHint
+// beside it, and each of `formats` ({target: text}) too, but requests for
+// the target `hang` are never answered;
 // "owned" (or "refused") on stdout says the server has made the change.
 // With stop the tool then stops itself before it answers anyone: a hung
 // owner. With save it asks the clipboard manager to keep the text
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -31,9 +34,11 @@ int main(int argc, char** argv) {
   if (!connection.isValid()) return 1;
   const X11SelectionAtoms atoms = X11SelectionAtoms::intern(connection.get());
   X11SelectionOwner owner(connection, atoms);
+  xcb_atom_t hang = XCB_ATOM_NONE;
   const auto handling = connection.addEventHandler([&](const xcb_generic_event_t& event) {
     const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(event);
-    if ((event.response_type & 0x7f) == XCB_SELECTION_REQUEST) owner.handleSelectionRequest(request);
+    if ((event.response_type & 0x7f) == XCB_SELECTION_REQUEST && request.target != hang)
+      owner.handleSelectionRequest(request);
     if ((event.response_type & 0x7f) == XCB_SELECTION_CLEAR) owner.disown();
     if ((event.response_type & 0x7f) == XCB_SELECTION_NOTIFY) QCoreApplication::quit();  // the manager answered
   });
@@ -49,6 +54,12 @@ int main(int argc, char** argv) {
         {atoms.utf8String, atoms.utf8String, line.at(0).toString().toUtf8()}};
     if (line.at(1).isString()) offers.push_back({atoms.passwordManagerHint, atoms.passwordManagerHint,
                                                  line.at(1).toString().toUtf8()});
+    const QJsonObject formats = line.at(4).toObject();
+    for (auto format = formats.begin(); format != formats.end(); ++format) {
+      const xcb_atom_t target = internAtom(connection.get(), format.key().toUtf8());
+      offers.push_back({target, target, format.value().toString().toUtf8()});
+    }
+    if (line.at(5).isString()) hang = internAtom(connection.get(), line.at(5).toString().toUtf8());
     std::puts(owner.own(std::move(offers), connection.serverTime(std::chrono::seconds(5))) ? "owned" : "refused");
     std::fflush(stdout);
     if (line.at(2).toBool()) raise(SIGSTOP);  // an owner that never answers

@@ -127,11 +127,12 @@ class Driver:
         """A function that puts a text, with a password manager's hint if
         given, on the clipboard, and returns once the server made the change;
         with stop, the owner never answers anyone after that; with save, it
-        asks the clipboard manager to keep the text and quits."""
+        asks the clipboard manager to keep the text and quits. On X11 it
+        offers `formats` ({target: text}) too, never answering for `hang`."""
         tool = self.spawn([self.owner_tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=None, bufsize=0)
 
-        def copy(text, hint=None, stop=False, save=False):
-            tool.stdin.write(json.dumps([text, hint, stop, save]).encode() + b"\n")
+        def copy(text, hint=None, stop=False, save=False, formats=None, hang=None):
+            tool.stdin.write(json.dumps([text, hint, stop, save, formats or {}, hang]).encode() + b"\n")
             if line_from(tool, "the owner tool's answer") != b"owned\n":
                 raise AssertionError("the owner tool could not take the clipboard")
         return copy

@@ -194,6 +194,18 @@ def gtk_hands_every_format_to_the_manager(t):
     t.wait(lambda: formats(t, names) == copied, "every format GTK stored")
 
 
+# One format whose owner never answers is left out after its second, the
+# others kept: the owner hands its clip over once it has been read.
+@scenario(drivers=X11)
+def a_format_whose_owner_hangs_is_left_out(t):
+    t.start().d.copier()("hangs", formats={"text/html": "<b>kept</b>", "application/x-hangs": "never"},
+                         hang="application/x-hangs", save=True)
+    served = lambda: t.clipboard("TARGETS") or b"application/x-hangs"  # the owner's list has it
+    t.wait(lambda: b"application/x-hangs" not in served(), "the clip handed over")
+    t.assertEqual((t.clipboard("text/html"), t.clipboard()), (b"<b>kept</b>", b"hangs"))
+    t.stored_is("hangs")
+
+
 # A picture with HTML shows as its picture, files by their names.
 @scenario(drivers=X11)
 def rich_clips_show_as_a_picture_and_as_files(t):
