@@ -100,7 +100,7 @@ def run_rich_capture(bench_dir):
         session.close()
     print(out, end="", flush=True)
     took = re.search(r"rich clip capture .*: ([\d.]+) ms median", out)
-    added = re.search(r"five rich clips: ([\d.]+) MiB \(they hold ([\d.]+) MiB\)", out)
+    added = re.search(r"five rich clips: ([\d.]+) MiB \(they hold ([\d.]+) MiB", out)
     if not took or not added:
         raise RuntimeError("bench_rich_capture gave no figure")
     return [Figure("rich clip capture, 5 formats", "ms", float(took.group(1)), note="in-process, X11Clipboard on Xvfb"),

@@ -46,7 +46,7 @@ void WaylandPipeReader::readAvailable() {
     const ssize_t n = read(fd_, chunk, sizeof chunk);
     if (n > 0 && data_.size() + n > maxBytes_) return finish(std::nullopt);
     if (n > 0) data_.append(chunk, n);
-    if (n == 0) return finish(std::move(data_));
+    if (n == 0) return data_.squeeze(), finish(std::move(data_));  // kept for long: without the room its growth left
     if (n < 0 && errno == EAGAIN) break;
     if (n < 0 && errno != EINTR) return finish(std::nullopt);
   }

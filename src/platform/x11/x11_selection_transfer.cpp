@@ -118,6 +118,7 @@ void X11SelectionTransfer::readChunk() {
   if (length == 0) {  // the empty chunk ends the transfer
     incoming_.outcome = Outcome::Received;
     incoming_.type = reply->type;
+    incoming_.data.squeeze();  // kept for long: without the room its growth left
     finish(std::move(incoming_));
     return;
   }
