@@ -183,6 +183,13 @@ void X11SelectionFetch::requestNextExtra() {
 }
 
 void X11SelectionFetch::onExtra(const X11SelectionTransfer::Result& result) {
+  if (result.outcome == Outcome::Failed) {
+    // The owner may still answer it, late, or go on with the chunks of one
+    // too large: into a window of its own, not into the next reply.
+    xcb_destroy_window(connection_.get(), window_);
+    window_ = connection_.createWindow();
+    transfer_.setWindow(window_);
+  }
   // Items of 16 or 32 bits are atoms, numbers, windows: about this server,
   // meaningless once served again.
   if (result.outcome == Outcome::Received && result.format == 8 && !result.data.isEmpty()) {

@@ -36,6 +36,8 @@ class X11SelectionTransfer {
   // Reads at most `maxBytes`, or the cap given at construction when negative.
   void start(xcb_atom_t target, xcb_timestamp_t time, qsizetype maxBytes = -1);
   xcb_atom_t target() const { return target_; }
+  // Later transfers go to `window`.
+  void setWindow(xcb_window_t window) { window_ = window; }
   // Stops waiting; nothing is reported.
   void cancel();
   void handleSelectionNotify(const xcb_selection_notify_event_t& event);
