@@ -10,6 +10,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <set>
 
 #include "printers.h"
 #include "widgets/hover_view.h"
@@ -57,6 +58,25 @@ TEST(RowView, TheButtonTakesPressesWithinFourPixelsOnlyWhileShown) {
   EXPECT_TRUE(selected == 1 && deleted == 1);
   hover(&view, false), click(&view, {181, 14}, {181, 14});
   EXPECT_TRUE(selected == 2 && deleted == 1 && view.removeButton()->isHidden());
+}
+
+// Files show a file icon where a picture's thumbnail goes, and their names
+// beside it; a text has the row to itself.
+TEST(RowView, FilesShowAnIconBeforeTheirNames) {
+  auto files = std::make_shared<ClipFormats>();
+  files->add("text/uri-list", "file:///tmp/report.pdf\r\nfile:///tmp/b.txt\r\n");
+  for (const bool isFiles : {true, false}) {
+    RowContent content = row("/tmp/report.pdf");
+    if (isFiles) content.item = ClipItem(content.item.text, nullptr, files);
+    RowView view(content);
+    view.setGeometry(0, 0, 200, 30), view.show();
+    const QImage shot = view.grab().toImage();
+    std::set<QRgb> colours;  // the icon's slot, left of the files' names
+    for (int x = 10; x < 32; ++x)
+      for (int y = 4; y < 26; ++y) colours.insert(shot.pixel(x, y));
+    EXPECT_EQ(view.label()->geometry().x(), isFiles ? 40 : 10);
+    EXPECT_TRUE(!isFiles || colours.size() > 2) << colours.size();
+  }
 }
 
 TEST(RowViewLabel, LaysOutOnlyWhatShows) {
