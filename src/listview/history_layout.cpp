@@ -34,9 +34,9 @@ double listWidth(const QString& text, const ListSizingSettings& s, TextMeasurer&
   return std::clamp(t + 2 * s.hPadding, s.baseWidth, maxWidth);
 }
 
-double leadRowHeight(const QString& text, double width, const ListSizingSettings& s,
+double leadRowHeight(const QString& text, double width, double inset, const ListSizingSettings& s,
                      TextMeasurer& measurer) {
-  const double measureWidth = std::max(1.0, width - 2 * s.hPadding);
+  const double measureWidth = std::max(1.0, width - 2 * s.hPadding - inset);
   const double th = std::ceil(measurer.wrappedHeight(text, measureWidth, s.maxExpandedH));
   if (th > s.maxExpandedH) return s.maxExpandedH + 10;
   return std::max(th + 10, s.rowHeight);
@@ -45,13 +45,13 @@ double leadRowHeight(const QString& text, double width, const ListSizingSettings
 }  // namespace
 
 ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
-                           const ListSizingSettings& settings, TextMeasurer& measurer) {
+                           const ListSizingSettings& settings, TextMeasurer& measurer, double newestInset) {
   ListSizing sizing;
   sizing.width = listWidth(newestDisplayText, settings, measurer);
   double sum = 0;
   for (std::size_t i = 0; i < rowCount; ++i) {
     const double h =
-        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, settings, measurer) : settings.rowHeight;
+        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, newestInset, settings, measurer) : settings.rowHeight;
     sizing.rowHeights.push_back(h);
     sum += h;
   }

@@ -38,8 +38,9 @@ RowKind rowKind(const ClipItem& item);
 QString displayText(const ClipItem& item);
 
 // Sizes the open list of `rowCount` entries. Only the newest entry's text
-// is measured, and never further than can change the result.
+// is measured, and never further than can change the result; `newestInset`
+// is what its row's thumbnail or file icon takes of the text's width.
 ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
-                           const ListSizingSettings& settings, TextMeasurer& measurer);
+                           const ListSizingSettings& settings, TextMeasurer& measurer, double newestInset = 0);
 
 }  // namespace tuckshelf

@@ -156,7 +156,7 @@ def damaged_store_is_set_aside(t):
 
 
 # -- every format of a clip ---------------------------------------------------
-FILES = ["/tmp/report.pdf", "/tmp/notes.txt"]  # named, never opened
+FILES = ["/tmp/a.pdf", "/tmp/notes.txt"]  # named, never opened
 
 
 def formats(t, names):
@@ -217,8 +217,9 @@ def rich_clips_show_as_a_picture_and_as_files(t):
     t.resting(dot=True)
     t.assertEqual(t.d.run(harness.ARGS.binary, "--open").returncode, 0)
     rows = lambda: [o["name"] for o in t.d.accessible_tree("tuckshelf") if o["role"] == "list item"]
-    t.listed(2).wait(lambda: rows() == ["Clip 1 of 2: Files, report.pdf and 1 more", "Clip 2 of 2: Picture, 40 by 30"],
-                     "the rows read as files and a picture")
+    names = ["Clip 1 of 2: Files, a.pdf and 1 more", "Clip 2 of 2: Picture, 40 by 30"]
+    t.listed(2).shot("files-and-picture")
+    t.wait(lambda: rows() == names, "the rows read as files and a picture")
 
 
 # -- the open list ------------------------------------------------------------
