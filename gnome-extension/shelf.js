@@ -16,7 +16,7 @@ import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 
 import {Placement} from './placement.js';
 import {ShelfPanel} from './shelfPanel.js';
-import {INPUT_TRANSPARENT_CHROME} from './shellVersions.js';
+import {INPUT_TRANSPARENT_CHROME, grabHoldsKeyboard} from './shellVersions.js';
 
 const GROW_TIME = 180; // ms
 
@@ -115,7 +115,7 @@ export class Shelf {
         if (!this.isOpen)
             return;
         const grab = Main.pushModal(this._panel, {actionMode: Shell.ActionMode.POPUP});
-        if ((grab.get_seat_state() & Clutter.GrabState.KEYBOARD) === 0) {
+        if (!grabHoldsKeyboard(grab)) {
             Main.popModal(grab);  // another grab holds the keyboard
             return;
         }
