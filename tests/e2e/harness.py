@@ -491,6 +491,15 @@ class KWin(Wayland):
         self.point("press")
         self.point("release")
 
+    # evdev's codes of the keys the rows type
+    KEYCODES = dict(Escape=1, Return=28, Shift_L=42, space=57, Up=103, Down=108, Delete=111)
+
+    def press(self, *keys):
+        """Types `keys` (xdotool's names) through KWin's fake input into
+        whatever surface has the keyboard focus."""
+        for key in keys:
+            self.point(f"key {self.KEYCODES[key]}")
+
     def script(self, body):
         """Runs a KWin script, which sees `windows` and says lines with
         say(); the lines it said."""
