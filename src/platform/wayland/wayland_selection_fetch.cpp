@@ -65,7 +65,7 @@ void WaylandSelectionFetch::read(Step step, const QByteArray& mimeType) {
   finishedReader_ = std::move(reader_);
   reader_ = std::make_unique<WaylandPipeReader>(
       [&](int writeEnd) { WaylandDataControl::receive(offer_, mimeType.constData(), writeEnd); },
-      limits_.maxTransferBytes, limits_.stepTimeout,
+      limits_.maxTransferBytes, limits_.answerTimeout, limits_.stepTimeout,
       [this](std::optional<QByteArray> data) { onRead(std::move(data)); });
   connection_.flush();
 }

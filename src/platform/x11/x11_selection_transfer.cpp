@@ -7,15 +7,17 @@ namespace tuckshelf {
 
 X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
                                            const X11SelectionAtoms& atoms, xcb_window_t window,
+                                           std::chrono::milliseconds answerTimeout,
                                            std::chrono::milliseconds stepTimeout,
                                            qsizetype maxBytes, std::function<void(Result)> onDone)
     : connection_(connection),
       atoms_(atoms),
       window_(window),
       maxBytes_(maxBytes),
-      onDone_(std::move(onDone)) {
+      onDone_(std::move(onDone)),
+      answerTimeout_(answerTimeout),
+      stepTimeout_(stepTimeout) {
   stepTimer_.setSingleShot(true);
-  stepTimer_.setInterval(stepTimeout);
   QObject::connect(&stepTimer_, &QTimer::timeout, [this] { fail("the owner did not answer"); });
 }
 
@@ -26,7 +28,7 @@ void X11SelectionTransfer::start(xcb_atom_t target, xcb_timestamp_t time) {
   xcb_convert_selection(connection_.get(), window_, atoms_.clipboard, target, atoms_.replyProperty,
                         time);
   connection_.flushSoon();
-  stepTimer_.start();
+  stepTimer_.start(answerTimeout_);
 }
 
 void X11SelectionTransfer::cancel() {
@@ -87,7 +89,7 @@ void X11SelectionTransfer::readReply() {
       }
     }
     state_ = State::AwaitingChunk;
-    stepTimer_.start();
+    stepTimer_.start(stepTimeout_);
     return;
   }
   finish({Outcome::Received, reply->type, QByteArray(value, length)});
@@ -120,7 +122,7 @@ void X11SelectionTransfer::readChunk() {
     return;
   }
   incoming_.data.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
-  stepTimer_.start();
+  stepTimer_.start(stepTimeout_);
 }
 
 void X11SelectionTransfer::fail(const char* why) {
