@@ -138,6 +138,10 @@ int main(int argc, char** argv) {
   // question's watcher behind if the answer comes after exit; the program
   // uses none of them.
   if (qEnvironmentVariableIsEmpty("QT_NO_XDG_DESKTOP_PORTAL")) qputenv("QT_NO_XDG_DESKTOP_PORTAL", "1");
+  // A fractional scale factor such as 1.5 is drawn as it is, sharp, not
+  // rounded up to 2 (Qt 6's default; QT_SCALE_FACTOR_ROUNDING_POLICY still
+  // overrides it).
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   QApplication::setApplicationName(QStringLiteral("tuckshelf"));
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
