@@ -186,11 +186,11 @@ void PortalShortcut::onResponse(const QDBusMessage& message) {
 }
 
 void PortalShortcut::onActivated(const QDBusMessage& message) {
-  const QVariantList args = message.arguments();
   if (state_ != State::bound || message.signature() != u"osta{sv}") return;
-  if (args.value(0).value<QDBusObjectPath>().path() != session_ || args.value(1).toString() != QLatin1String(kShortcutId))
-    return;
-  if (activated_) activated_();
+  const QVariantList args = message.arguments();
+  const bool ours = args.value(0).value<QDBusObjectPath>().path() == session_ &&
+                    args.value(1).toString() == QLatin1String(kShortcutId);
+  if (ours && activated_) activated_();
 }
 
 void PortalShortcut::failed(const QString& why) {
