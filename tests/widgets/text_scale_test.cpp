@@ -70,18 +70,18 @@ TEST(TextScale, RowsStaySharpAtFractionalAndDoubleScale) {
 }
 
 TEST(TextScale, ALargerDesktopFontGrowsTheTextAndTheRows) {
-  EXPECT_EQ(desktopTextScale(QApplication::font()), 1.0);  // no desktop theme here: Qt's own 9 points
+  const QFont before = QApplication::font();  // a desktop theme's, where one speaks
+  QFont standard = before, larger = before;
+  standard.setPointSizeF(9), larger.setPointSizeF(13.5);
+  QApplication::setFont(standard);
   EXPECT_EQ(fontFor({}).pixelSize(), 12);
-  const QFont standard = QApplication::font();
-  QFont larger = standard;
-  larger.setPointSizeF(13.5);
   QApplication::setFont(larger);
   const QFont font = fontFor({});
   QtTextMeasurer measurer(font);
   const ListSizing sizing = sizeHistoryList(QStringLiteral("short"), 2, {}, measurer);
   RowView row(showing(ClipItem(QStringLiteral("short"), nullptr)));
   row.setGeometry(0, 0, 260, int(sizing.rowHeights[1])), row.show();
-  QApplication::setFont(standard);
+  QApplication::setFont(before);
 
   EXPECT_EQ(font.pixelSize(), 18);
   EXPECT_GT(sizing.rowHeights[1], 30);
