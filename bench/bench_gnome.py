@@ -39,14 +39,17 @@ Xwayland's. CopyQ is not run here: n/a.
   and the end (after-paint, once the frame has been handed on for
   display) of the first paint after the trigger in which the list's actor
   is taller than its resting frame. The figure is trigger -> that
-  after-paint: the extension opening the list, the frame clock's wait, one
-  frame at the resting size (the list eases even where the Shell turns
-  animations off, as it does headless without a GPU, and then grows in one
-  step), and the paint of the grown frame by llvmpipe; the parts are
-  printed. It leaves out the motion's hop from the input thread to the
-  main thread (the last push sent -> trigger is printed as a bound),
-  whatever llvmpipe still rasterises after the after-paint, and a display
-  showing the frame. Per push the pointer goes to the top centre, 10 px
+  after-paint: the extension opening the list (its rows are built while it
+  rests, so opening only shows them), the frame clock's wait, and the paint
+  of the grown frame; the Shell turns animations off headless without a
+  GPU, and the list then opens in the first frame after the push. The
+  parts are printed. Mutter repaints the whole monitor at every frame here
+  (its headless views offer no buffer age), so the paint is that of the
+  whole 1920 x 1080 frame, and llvmpipe rasterises it on its own threads,
+  which a later paint may have to wait for. It leaves out the motion's hop
+  from the input thread to the main thread (the last push sent -> trigger
+  is printed as a bound), whatever llvmpipe still rasterises after the
+  after-paint, and a display showing the frame. Per push the pointer goes to the top centre, 10 px
   down, and moves up by 20 px each 8 ms until the trigger (each hit counts
   at most 15 px: 7 hits); between pushes it goes back to AWAY and the list
   rests; the Eval calls run between pushes.

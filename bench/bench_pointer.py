@@ -172,9 +172,10 @@ def open_latency_figure(ours, entries):
                   "(ConfigureNotify); CopyQ has no such panel")
 
 
-def pointer_figures(binary, mover_path, idle_seconds=60.0, motion_seconds=20.0, entries=50):
+def pointer_figures(binary, mover_path, owner_tool, idle_seconds=60.0, motion_seconds=20.0, entries=50):
     say(__doc__.strip())
     ours_session, peer_session = Session(), Session()
+    ours_session.owner_tool = owner_tool  # the copies of the copy latency
     try:
         ours, peer = Tuckshelf(ours_session, binary), CopyQ(peer_session)
         ours.start()

@@ -28,7 +28,7 @@ sys.path.insert(0, HERE)
 from bench_session import Session  # noqa: E402
 from bench_figures import Figure, memory, open_list_real, say, startup  # noqa: E402
 from bench_pointer import pointer_figures  # noqa: E402
-from bench_wayland import wayland_figures  # noqa: E402
+from bench_wayland import e2e_tool, wayland_figures  # noqa: E402
 from bench_gnome import gnome_figures  # noqa: E402
 
 FIGURES = ("pointer", "wayland", "gnome", "memory", "open", "stall", "rich", "startup")
@@ -198,8 +198,8 @@ def main():
 
         rows = []
         steps = {
-            "pointer": lambda: pointer_figures(binary, pointer_mover(build), args.idle_seconds,
-                                               args.motion_seconds, args.entries),
+            "pointer": lambda: pointer_figures(binary, pointer_mover(build), e2e_tool(build, "clip_owner"),
+                                               args.idle_seconds, args.motion_seconds, args.entries),
             "wayland": lambda: wayland_figures(binary, build, args.idle_seconds, args.motion_seconds,
                                                args.entries),
             "gnome": lambda: gnome_figures(binary, build, args.idle_seconds, args.motion_seconds, args.entries),

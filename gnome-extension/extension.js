@@ -29,7 +29,7 @@ export default class TuckshelfExtension extends Extension {
         });
         const relocate = () => {
             this._push.rebuild();
-            this._shelf.rest();
+            this._shelf.relocate();
         };
         Main.layoutManager.connectObject('monitors-changed', relocate, this);
         // The top bar takes its new height after the scale has changed.

@@ -16,7 +16,7 @@ import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 
 import {Placement} from './placement.js';
 import {ShelfPanel} from './shelfPanel.js';
-import {INPUT_TRANSPARENT_CHROME} from './shellVersions.js';
+import {INPUT_TRANSPARENT_CHROME, grabHoldsKeyboard} from './shellVersions.js';
 
 const GROW_TIME = 180; // ms
 
@@ -73,16 +73,19 @@ export class Shelf {
     // What the program has now, or null while it is not running. A change
     // while the list is open rebuilds it after a removal from it, and puts
     // it to rest otherwise (a new copy), as the program's own list does.
+    // The rows are built here, while the list is hidden, so that opening it
+    // only shows them.
     setContent(content) {
         this._content = content;
-        const rebuild = this.isOpen && this._removing && content?.clips.length > 0;
+        const keepOpen = this.isOpen && this._removing && content?.clips.length > 0;
         this._removing = false;
-        if (rebuild) {
-            this._fill();
-            if (this._grab)
-                this._highlight(Math.min(this._highlighted, content.clips.length - 1));
-        } else
+        if (!keepOpen)
             this.rest();
+        this._build();
+        if (keepOpen && this._grab)
+            this._highlight(Math.min(this._highlighted, content.clips.length - 1));
+        if (keepOpen)
+            this._grow();
     }
 
     open(monitorIndex) {
@@ -96,7 +99,8 @@ export class Shelf {
         this._strip.set({
             x: span.x1, y: span.y1, width: span.x2 - span.x1, height: span.y2 - span.y1, visible: true,
         });
-        this._fill();
+        this._panel.setGap(this._placement.gap);
+        this._grow();
     }
 
     // The program's shortcut: opens the list for the keyboard, or closes it
@@ -111,13 +115,20 @@ export class Shelf {
         if (!this.isOpen)
             return;
         const grab = Main.pushModal(this._panel, {actionMode: Shell.ActionMode.POPUP});
-        if ((grab.get_seat_state() & Clutter.GrabState.KEYBOARD) === 0) {
+        if (!grabHoldsKeyboard(grab)) {
             Main.popModal(grab);  // another grab holds the keyboard
             return;
         }
         this._grab = grab;
         global.stage.set_key_focus(this._panel);
         this._highlight(0);
+    }
+
+    // After a change of monitors or scale: at rest, the rows made anew for
+    // the new sizes.
+    relocate() {
+        this.rest();
+        this._build();
     }
 
     // Collapses at once, without animation.
@@ -127,9 +138,7 @@ export class Shelf {
             this._grab = null;
             Main.popModal(grab);  // the focus goes back where it was
         }
-        this._panel.remove_all_transitions();
-        this._panel.hide();
-        this._panel.clear();
+        this._panel.rest();
         this._strip.hide();
         this._removing = false;
         this._showDot();
@@ -142,11 +151,14 @@ export class Shelf {
         this._panel.destroy();
     }
 
-    _fill() {
-        const {clips, width, contentHeight, rowHeights} = this._content;
+    _build() {
+        if (!this._content) {
+            this._panel.clear();
+            return;
+        }
+        const {clips, width, rowHeights} = this._content;
         this._panel.fill({
             clips, width, rowHeights,
-            gap: this._placement.gap,
             removeIcon: this._removeIcon,
             onSelect: id => {
                 this.rest();
@@ -157,12 +169,18 @@ export class Shelf {
                 this._onRemove(id);
             },
         });
+    }
+
+    // Grows the list to its open frame; at once where the Shell has turned
+    // animations off, so that the first frame after the push shows it.
+    _grow() {
+        const frame = this._placement.openFrame(this._content.width, this._content.contentHeight);
         this._panel.remove_all_transitions();
-        this._panel.ease({
-            ...this._placement.openFrame(width, contentHeight),
-            duration: GROW_TIME,
-            mode: Clutter.AnimationMode.EASE_IN_OUT,
-        });
+        if (!St.Settings.get().enable_animations) {
+            this._panel.set(frame);
+            return;
+        }
+        this._panel.ease({...frame, duration: GROW_TIME, mode: Clutter.AnimationMode.EASE_IN_OUT});
     }
 
     // The dot, on the monitor the pointer is on, while the program runs and

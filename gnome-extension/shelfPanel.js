@@ -17,6 +17,15 @@ const MESSAGE_INSET = 16;
 
 const EMPTY_MESSAGE = 'clipboard\'s empty \u2728';
 
+// St styles a hidden widget's children only once they show; a label's text
+// is set when its style is known (ShelfRow), so it is styled here at once.
+function ensureStyles(actor) {
+    if (actor instanceof St.Widget)
+        actor.ensure_style();
+    for (const child of actor.get_children())
+        ensureStyles(child);
+}
+
 export const ShelfPanel = GObject.registerClass(
 class ShelfPanel extends St.Widget {
     _init() {
@@ -34,11 +43,10 @@ class ShelfPanel extends St.Widget {
     }
 
     // Rows for `clips`, each as tall as the program said, in a list `width`
-    // logical pixels wide below a band of `gap` stage pixels; the message
-    // when there are no clips.
-    fill({clips, width, rowHeights, gap, removeIcon, onSelect, onRemove}) {
+    // logical pixels wide; the message when there are no clips. Their text
+    // is laid out now, while the panel may still be hidden.
+    fill({clips, width, rowHeights, removeIcon, onSelect, onRemove}) {
         this.clear();
-        this._gap = gap;
         this._rowHeights = rowHeights;
         this._rows = clips.map((clip, i) => new ShelfRow({
             clip, lead: i === 0, width: width - 2 * LIST_INSET, height: rowHeights[i], removeIcon, onSelect, onRemove,
@@ -49,15 +57,33 @@ class ShelfPanel extends St.Widget {
             this._message = new St.Label({style_class: 'tuckshelf-message', text: EMPTY_MESSAGE});
             this.add_child(this._message);
         }
+        ensureStyles(this);
+    }
+
+    // The band above the rows, in stage pixels: as tall as the top bar on
+    // the monitor it opens on.
+    setGap(gap) {
+        this._gap = gap;
+        this.queue_relayout();
     }
 
     // The row the keys act on looks hovered, with its remove button. The
     // panel keeps the key focus (a focused button would act on Enter by
     // itself) and takes the row's name, which a screen reader reads out as
     // the focused object's name changes.
+    // None is highlighted for an index out of range.
     highlight(index) {
         this._rows.forEach((row, i) => row.setHighlighted(i === index));
-        this.accessible_name = this._rows[index]?.accessible_name ?? EMPTY_MESSAGE;
+        this.accessible_name = this._rows[index]?.accessible_name ?? (this._rows.length ? '' : EMPTY_MESSAGE);
+    }
+
+    // Back to rest: hidden, no row hovered or highlighted, for the next open.
+    rest() {
+        this.remove_all_transitions();
+        this.hide();
+        for (const row of this._rows)
+            row.hover = false;
+        this.highlight(-1);
     }
 
     clear() {

@@ -5,6 +5,7 @@
 // `vertical` became `orientation` in 48. The module systems (imports.* up to
 // 44, ES modules from 45) are bridged at build time, not here.
 
+import Clutter from 'gi://Clutter';
 import Cogl from 'gi://Cogl';
 import Meta from 'gi://Meta';
 import St from 'gi://St';
@@ -17,6 +18,14 @@ const shellMajor = Number.parseInt(Config.PACKAGE_VERSION, 10);
 // 50 dropped the X11 session and the input region that went with it; before,
 // chrome took clicks there unless told not to.
 export const INPUT_TRANSPARENT_CHROME = shellMajor >= 50 ? {} : {affectsInputRegion: false};
+
+// Whether a modal grab got the keyboard. Later Shells tell only whether a
+// grab above it has taken it away; a grab that is not is a working one.
+export function grabHoldsKeyboard(grab) {
+    if (grab.get_seat_state)
+        return (grab.get_seat_state() & Clutter.GrabState.KEYBOARD) !== 0;
+    return !grab.is_revoked();
+}
 
 // A pointer barrier; 46 made barriers belong to the backend, not the display.
 export function newBarrier(params) {

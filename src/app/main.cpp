@@ -15,12 +15,17 @@
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/x11/x11_backend.h"
+#include "portal/portal_shortcut.h"
 #include "service/dbus_service.h"
 #include "widgets/overlay_panel.h"
 
 using namespace tuckshelf;
 
 namespace {
+
+// The name of the program's desktop entry, by which the desktop portal
+// knows it.
+constexpr const char* kAppId = "io.github.tuckshelf.Tuckshelf";
 
 QStringList argumentsOf(int argc, char** argv) {
   QStringList arguments;
@@ -133,6 +138,10 @@ int main(int argc, char** argv) {
   // question's watcher behind if the answer comes after exit; the program
   // uses none of them.
   if (qEnvironmentVariableIsEmpty("QT_NO_XDG_DESKTOP_PORTAL")) qputenv("QT_NO_XDG_DESKTOP_PORTAL", "1");
+  // A fractional scale factor such as 1.5 is drawn as it is, sharp, not
+  // rounded up to 2 (Qt 6's default; QT_SCALE_FACTOR_ROUNDING_POLICY still
+  // overrides it).
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   QApplication::setApplicationName(QStringLiteral("tuckshelf"));
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
@@ -148,11 +157,19 @@ int main(int argc, char** argv) {
     delegate->persistHistory();
     QCoreApplication::quit();
   });
-  service->publish();
+  // The portal's shortcut goes to the copy that holds the name on the bus:
+  // two copies sharing a bus would otherwise both answer it.
+  std::unique_ptr<PortalShortcut> shortcut;
+  if (service->publish()) {
+    shortcut = std::make_unique<PortalShortcut>(QDBusConnection::sessionBus(), QString::fromLatin1(kAppId),
+                                                [] { delegate->openFromKeyboard(); });
+    shortcut->start();
+  }
   if (*choice.kind == BackendKind::x11 && onGnome()) suggestTheShellExtension(*service);
   // Quitting through the event loop lets the sanitizers report at exit.
   quitOnTerminationSignals();
   const int status = app.exec();
+  shortcut.reset();
   service.reset();
   delegate.reset();
   return status;

@@ -34,12 +34,18 @@ double listWidth(const QString& text, const ListSizingSettings& s, TextMeasurer&
   return std::clamp(t + 2 * s.hPadding, s.baseWidth, maxWidth);
 }
 
-double leadRowHeight(const QString& text, double width, double inset, const ListSizingSettings& s,
+double leadRowHeight(const QString& text, double width, double inset, double rowHeight, const ListSizingSettings& s,
                      TextMeasurer& measurer) {
   const double measureWidth = std::max(1.0, width - 2 * s.hPadding - inset);
   const double th = std::ceil(measurer.wrappedHeight(text, measureWidth, s.maxExpandedH));
   if (th > s.maxExpandedH) return s.maxExpandedH + 10;
-  return std::max(th + 10, s.rowHeight);
+  return std::max(th + 10, rowHeight);
+}
+
+// A one-line row: `rowHeight`, or taller where the desktop's font needs
+// more for its line and kOneLineRowMargin above and below it.
+double oneLineRowHeight(const ListSizingSettings& s, TextMeasurer& measurer) {
+  return std::max(s.rowHeight, std::ceil(measurer.defaultLineHeight()) + 2 * kOneLineRowMargin);
 }
 
 }  // namespace
@@ -48,10 +54,11 @@ ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCoun
                            const ListSizingSettings& settings, TextMeasurer& measurer, double newestInset) {
   ListSizing sizing;
   sizing.width = listWidth(newestDisplayText, settings, measurer);
+  const double rowHeight = oneLineRowHeight(settings, measurer);
   double sum = 0;
   for (std::size_t i = 0; i < rowCount; ++i) {
     const double h =
-        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, newestInset, settings, measurer) : settings.rowHeight;
+        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, newestInset, rowHeight, settings, measurer) : rowHeight;
     sizing.rowHeights.push_back(h);
     sum += h;
   }

@@ -10,6 +10,10 @@
 
 namespace tuckshelf {
 
+// Above and below the line of a one-line row: the row is never less tall
+// than its line and these, whatever the desktop's font size.
+constexpr double kOneLineRowMargin = 6;
+
 struct ListSizingSettings {
   double rowHeight = 30;
   double rowSpacing = 3;

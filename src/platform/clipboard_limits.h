@@ -8,7 +8,11 @@ namespace tuckshelf {
 // How much a clipboard reads of another program's copy, and how long it
 // waits for it.
 struct ClipboardLimits {
-  // Longest wait for any one answer of the owner.
+  // Longest wait for the owner to begin answering a request. An owner that
+  // serves one reader at a time (xclip, xsel) answers only once it is done
+  // with the one before: on GNOME, Mutter reads every new copy as we do.
+  std::chrono::milliseconds answerTimeout{5000};
+  // Longest pause once the answer has begun.
   std::chrono::milliseconds stepTimeout{1000};
   // Longest time for all requests of one change together.
   std::chrono::milliseconds changeTimeout{15000};

@@ -37,6 +37,14 @@ QRect toPixels(const QRectF& r) {
   return QRect(qRound(r.x()), qRound(r.y()), std::max(0, qRound(r.width())), std::max(0, qRound(r.height())));
 }
 
+QImage scaledThumbnail(const QImage& source, QSizeF frame, qreal ratio) {
+  if (source.isNull()) return {};
+  const QSize pixels(qRound(frame.width() * ratio), qRound(frame.height() * ratio));
+  QImage scaled = source.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  scaled.setDevicePixelRatio(ratio);
+  return scaled;
+}
+
 }  // namespace
 
 RowLayout rowLayout(double rowWidth, double rowHeight, double pad, bool hasImage, int maxLines) {
@@ -51,7 +59,8 @@ RowLayout rowLayout(double rowWidth, double rowHeight, double pad, bool hasImage
   }
   const double labelWidth = std::max(0.0, rowWidth - labelX - (pad + kButtonSize + kButtonGap));
   if (maxLines == 1) {
-    layout.label = {labelX, (rowHeight - kOneLineHeight) / 2, labelWidth, kOneLineHeight};
+    const double lineHeight = std::max(kOneLineHeight, rowHeight - 2 * kOneLineRowMargin);
+    layout.label = {labelX, (rowHeight - lineHeight) / 2, labelWidth, lineHeight};
   } else {
     layout.label = {labelX, kLinesInset, labelWidth, std::max(0.0, rowHeight - 2 * kLinesInset)};
   }
@@ -90,14 +99,7 @@ void RowView::resizeEvent(QResizeEvent*) {
 
   thumbnail_ = {};
   thumbnailFrame_ = {};
-  if (layout.thumbnail && layout.thumbnail->width > 0) {
-    thumbnailFrame_ = toTopLeft(*layout.thumbnail, h);
-    const QImage source = setup_.item.image ? setup_.item.image->thumbnail() : fileIcon(thumbnailFrame_.size());
-    if (!source.isNull()) {
-      const QSize side(qRound(thumbnailFrame_.width()), qRound(thumbnailFrame_.height()));
-      thumbnail_ = source.scaled(side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
-  }
+  if (layout.thumbnail && layout.thumbnail->width > 0) thumbnailFrame_ = toTopLeft(*layout.thumbnail, h);
 }
 
 QRectF RowView::buttonFrame() const {
@@ -177,12 +179,20 @@ void RowView::paintEvent(QPaintEvent*) {
     painter.setBrush(kHighlight);
     painter.drawRoundedRect(QRectF(rect()), kHighlightRadius, kHighlightRadius);
   }
+  // Scaled to the device's pixels, not the frame's points, so that it
+  // stays sharp at any scale factor. The painter's scale is the screen's
+  // pixel ratio, or that of an image the row is rendered into.
+  const qreal scale = painter.deviceTransform().m11();
+  const qreal ratio = scale > 0 ? scale : devicePixelRatioF();
+  if (!thumbnailFrame_.isEmpty() && (thumbnail_.isNull() || thumbnail_.devicePixelRatio() != ratio))
+    thumbnail_ = scaledThumbnail(setup_.item.image ? setup_.item.image->thumbnail() : fileIcon(thumbnailFrame_.size()),
+                                 thumbnailFrame_.size(), ratio);
   if (!thumbnail_.isNull()) {
     QPainterPath clip;
     clip.addRoundedRect(thumbnailFrame_, kThumbnailRadius, kThumbnailRadius);
     painter.setClipPath(clip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSizeF size = thumbnail_.size();
+    const QSizeF size = thumbnail_.deviceIndependentSize();
     const QPointF topLeft = thumbnailFrame_.center() - QPointF(size.width() / 2, size.height() / 2);
     painter.drawImage(QRectF(topLeft, size), thumbnail_);
   }

@@ -72,7 +72,7 @@ class RowView : public QWidget {
   bool keyHighlighted_ = false;
   RowHit pressed_ = RowHit::none;
   QRectF thumbnailFrame_;
-  QImage thumbnail_;  // scaled to the frame once per size change
+  QImage thumbnail_;  // scaled to the frame at the pixel ratio it was last painted at
 };
 
 }  // namespace tuckshelf

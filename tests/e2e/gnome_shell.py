@@ -111,17 +111,6 @@ class GnomeShell(X11):
             "[org/gnome/desktop/background]\npicture-uri=''\npicture-uri-dark=''\npicture-options='none'\n"
             "color-shading-type='solid'\nprimary-color='#bebebe'\n")
 
-    def bus(self, kind):
-        """A D-Bus daemon of the test's own, which starts no services; its address."""
-        config, address = f"{self.base}/{kind}-bus.conf", f"unix:path={self.base}/{kind}-bus"
-        pathlib.Path(config).write_text(
-            f"<busconfig><type>{kind}</type><listen>{address}</listen><auth>EXTERNAL</auth>"
-            "<policy context='default'><allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
-            "<allow own='*'/></policy></busconfig>\n")
-        self.spawn(["dbus-daemon", "--nofork", "--config-file", config])
-        wait_until(lambda: os.path.exists(f"{self.base}/{kind}-bus"), f"the {kind} bus")
-        return address
-
     def prepare(self):
         """Readies the desktop a user would see, makes the virtual devices and
         says where the Shell's Xwayland is. The top bar stays, as reactive and

@@ -157,6 +157,28 @@ class X11(Driver):
             raise RuntimeError("Xvfb did not start")
         self.run("xsetroot", "-solid", "grey")  # the bare root is black, like the open list
         self.outputs(*monitors)
+        # A runtime folder and a session bus of the test's own, as in a
+        # desktop session: without them Qt makes /tmp/runtime-USER, and
+        # D-Bus starts a bus through dbus-launch that outlives the test.
+        self.base = tempfile.mkdtemp(prefix="tuckshelf-x11-")
+        os.mkdir(self.base + "/runtime", 0o700)
+        self.env.update(XDG_RUNTIME_DIR=self.base + "/runtime", DBUS_SESSION_BUS_ADDRESS=self.bus("session"))
+
+    def bus(self, kind):
+        """A D-Bus daemon of the test's own, which starts no services; its address."""
+        config, address = f"{self.base}/{kind}-bus.conf", f"unix:path={self.base}/{kind}-bus"
+        pathlib.Path(config).write_text(
+            f"<busconfig><type>{kind}</type><listen>{address}</listen><auth>EXTERNAL</auth>"
+            "<policy context='default'><allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
+            "<allow own='*'/></policy></busconfig>\n")
+        self.spawn(["dbus-daemon", "--nofork", "--config-file", config])
+        wait_until(lambda: os.path.exists(f"{self.base}/{kind}-bus"), f"the {kind} bus")
+        return address
+
+    def stop(self):
+        super().stop()
+        if getattr(self, "base", None):
+            shutil.rmtree(self.base, ignore_errors=True)
 
     def outputs(self, *rects):
         """Monitors at (x, y, width, height), the first the primary; none
@@ -402,7 +424,12 @@ class KWin(Wayland):
 
     def __init__(self, owner_tool, pointer_tool, backdrop_tool):
         super().__init__(owner_tool, pointer_tool, "kwin")
-        self.backdrop_tool, self.scripts = backdrop_tool, 0
+        self.backdrop_tool, self.scripts, self.xvfb = backdrop_tool, 0, None
+
+    def stop(self):
+        super().stop()
+        if self.xvfb:  # its folder; its processes were among ours
+            shutil.rmtree(self.xvfb.base, ignore_errors=True)
 
     def start(self, width, height, monitors=()):
         rects = monitors or [(0, 0, width, height)]
@@ -473,6 +500,15 @@ class KWin(Wayland):
     def click(self):
         self.point("press")
         self.point("release")
+
+    # evdev's codes of the keys the rows type
+    KEYCODES = dict(Escape=1, Return=28, Shift_L=42, space=57, Up=103, Down=108, Delete=111)
+
+    def press(self, *keys):
+        """Types `keys` (xdotool's names) through KWin's fake input into
+        whatever surface has the keyboard focus."""
+        for key in keys:
+            self.point(f"key {self.KEYCODES[key]}")
 
     def script(self, body):
         """Runs a KWin script, which sees `windows` and says lines with

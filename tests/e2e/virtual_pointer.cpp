@@ -1,6 +1,6 @@
 // A pointer device for a headless compositor with none, for the end-to-end
 // tests and the benchmarks: wlroots' virtual pointer on sway, KWin's fake
-// input on KWin.
+// input on KWin, which takes keys too.
 //
 //   virtual_pointer
 //     Adds the device, prints "ready" once the compositor has it, and keeps
@@ -11,6 +11,7 @@
 //       move X Y    to (X, Y) in the compositor's global coordinates
 //       by DX DY    by (DX, DY)
 //       press / release    the left button
+//       key CODE    presses and releases the key of evdev code CODE
 //   virtual_pointer --rate HZ --seconds S --dx DX --dy DY     (either)
 //     Moves it by (DX, DY) and back again, HZ steps a second for S seconds,
 //     each step paced against an absolute deadline and flushed at once, so
@@ -46,7 +47,7 @@ void announced(void* data, wl_registry* registry, uint32_t name, const char* int
         wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
   if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3)
     globals->fake = static_cast<org_kde_kwin_fake_input*>(
-        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 3));
+        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, version >= 4 ? 4 : 3));
 }
 
 void withdrawn(void*, wl_registry*, uint32_t) {}
@@ -65,7 +66,11 @@ long long now() {
 bool perform(wl_display* display, org_kde_kwin_fake_input* fake, const char* line) {
   constexpr uint32_t kLeftButton = 0x110, kPressed = 1, kReleased = 0;
   double x = 0, y = 0;
-  if (std::sscanf(line, "move %lf %lf", &x, &y) == 2)
+  unsigned code = 0;
+  if (std::sscanf(line, "key %u", &code) == 1 && org_kde_kwin_fake_input_get_version(fake) >= 4) {
+    org_kde_kwin_fake_input_keyboard_key(fake, code, kPressed);
+    org_kde_kwin_fake_input_keyboard_key(fake, code, kReleased);
+  } else if (std::sscanf(line, "move %lf %lf", &x, &y) == 2)
     org_kde_kwin_fake_input_pointer_motion_absolute(fake, wl_fixed_from_double(x), wl_fixed_from_double(y));
   else if (std::sscanf(line, "by %lf %lf", &x, &y) == 2)
     org_kde_kwin_fake_input_pointer_motion(fake, wl_fixed_from_double(x), wl_fixed_from_double(y));

@@ -35,7 +35,9 @@ namespace {
 constexpr qsizetype kMaxBytes = 64 << 10;
 constexpr qint64 kMaxPixels = 40 * 40;
 constexpr qsizetype kMaxExtra = 16 << 10;
-constexpr ClipboardLimits kLimits{.maxTransferBytes = kMaxBytes, .maxExtraBytes = kMaxExtra, .maxImagePixels = kMaxPixels};
+// A second for an owner that never answers: the test owners answer at once.
+constexpr ClipboardLimits kLimits{.answerTimeout = std::chrono::seconds(1), .maxTransferBytes = kMaxBytes,
+                                  .maxExtraBytes = kMaxExtra, .maxImagePixels = kMaxPixels};
 using Formats = std::vector<ClipFormat>;
 
 QImage picture(int w, int h) {

@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QTextOption>
 
+#include "platform/qt/qt_text_scale.h"
+
 namespace tuckshelf {
 namespace {
 
@@ -40,7 +42,7 @@ double clampedWidth(double width) {
 QFont fontFor(const OverlayFont& setup) {
   QFont font = QGuiApplication::font();
   const double size = std::isfinite(setup.pixelSize) ? std::clamp(setup.pixelSize, 1.0, 1000.0) : 12.0;
-  font.setPixelSize(static_cast<int>(std::lround(size)));
+  font.setPixelSize(static_cast<int>(std::lround(size * desktopTextScale(font))));
   font.setWeight(static_cast<QFont::Weight>(std::clamp(setup.weight, 1, 1000)));
   return font;
 }

@@ -10,7 +10,8 @@
 
 namespace tuckshelf {
 
-// The desktop's default family at the OverlayFont's pixel size and weight.
+// The desktop's default family at the OverlayFont's pixel size and weight,
+// the size grown or shrunk as the desktop sets its text (desktopTextScale).
 QFont fontFor(const OverlayFont& setup);
 
 class QtTextMeasurer : public TextMeasurer {

@@ -16,9 +16,10 @@ constexpr int kReadsPerWakeUp = 16;
 }  // namespace
 
 WaylandPipeReader::WaylandPipeReader(const std::function<void(int)>& handOver, qsizetype maxBytes,
+                                     std::chrono::milliseconds answerTimeout,
                                      std::chrono::milliseconds stepTimeout,
                                      std::function<void(std::optional<QByteArray>)> onDone)
-    : maxBytes_(maxBytes), onDone_(std::move(onDone)) {
+    : maxBytes_(maxBytes), onDone_(std::move(onDone)), stepTimeout_(stepTimeout) {
   stepTimer_.setSingleShot(true);
   QObject::connect(&stepTimer_, &QTimer::timeout, [this] { finish(std::nullopt); });
   int ends[2];
@@ -32,7 +33,7 @@ WaylandPipeReader::WaylandPipeReader(const std::function<void(int)>& handOver, q
   close(ends[1]);  // the writer has its own copy: end of file comes when it closes it
   notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readAvailable(); });
-  stepTimer_.start(stepTimeout);
+  stepTimer_.start(answerTimeout);
 }
 
 WaylandPipeReader::~WaylandPipeReader() {
@@ -50,7 +51,7 @@ void WaylandPipeReader::readAvailable() {
     if (n < 0 && errno == EAGAIN) break;
     if (n < 0 && errno != EINTR) return finish(std::nullopt);
   }
-  stepTimer_.start();  // the writer is alive: its next pause counts anew
+  stepTimer_.start(stepTimeout_);  // the writer is alive: its next pause counts anew
 }
 
 void WaylandPipeReader::finish(std::optional<QByteArray> result) {

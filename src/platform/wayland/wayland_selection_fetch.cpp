@@ -72,7 +72,7 @@ void WaylandSelectionFetch::read(Step step, const QByteArray& mimeType, qsizetyp
   finishedReader_ = std::move(reader_);
   reader_ = std::make_unique<WaylandPipeReader>(
       [&](int writeEnd) { WaylandDataControl::receive(offer_, mimeType.constData(), writeEnd); },
-      maxBytes < 0 ? limits_.maxTransferBytes : maxBytes, limits_.stepTimeout,
+      maxBytes < 0 ? limits_.maxTransferBytes : maxBytes, limits_.answerTimeout, limits_.stepTimeout,
       [this](std::optional<QByteArray> data) { onRead(std::move(data)); });
   connection_.flush();
 }

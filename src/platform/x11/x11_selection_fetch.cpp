@@ -46,7 +46,7 @@ X11SelectionFetch::X11SelectionFetch(X11Connection& connection,
       onSettled_(std::move(onSettled)),
       window_(connection.createWindow()),
       transfer_(
-          connection, atoms, window_, limits.stepTimeout, limits.maxTransferBytes,
+          connection, atoms, window_, limits.answerTimeout, limits.stepTimeout, limits.maxTransferBytes,
           [this](X11SelectionTransfer::Result result) { onTransferDone(std::move(result)); }) {
   changeTimer_.setSingleShot(true);
   connect(&changeTimer_, &QTimer::timeout, this, [this] {

@@ -7,6 +7,7 @@ namespace tuckshelf {
 
 X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
                                            const X11SelectionAtoms& atoms, xcb_window_t window,
+                                           std::chrono::milliseconds answerTimeout,
                                            std::chrono::milliseconds stepTimeout,
                                            qsizetype maxBytes, std::function<void(Result)> onDone)
     : connection_(connection),
@@ -14,9 +15,10 @@ X11SelectionTransfer::X11SelectionTransfer(X11Connection& connection,
       window_(window),
       defaultMaxBytes_(maxBytes),
       maxBytes_(maxBytes),
-      onDone_(std::move(onDone)) {
+      onDone_(std::move(onDone)),
+      answerTimeout_(answerTimeout),
+      stepTimeout_(stepTimeout) {
   stepTimer_.setSingleShot(true);
-  stepTimer_.setInterval(stepTimeout);
   QObject::connect(&stepTimer_, &QTimer::timeout, [this] { fail("the owner did not answer"); });
 }
 
@@ -28,7 +30,7 @@ void X11SelectionTransfer::start(xcb_atom_t target, xcb_timestamp_t time, qsizet
   xcb_convert_selection(connection_.get(), window_, atoms_.clipboard, target, atoms_.replyProperty,
                         time);
   connection_.flushSoon();
-  stepTimer_.start();
+  stepTimer_.start(answerTimeout_);
 }
 
 void X11SelectionTransfer::cancel() {
@@ -89,7 +91,7 @@ void X11SelectionTransfer::readReply() {
       }
     }
     state_ = State::AwaitingChunk;
-    stepTimer_.start();
+    stepTimer_.start(stepTimeout_);
     return;
   }
   finish({Outcome::Received, reply->type, QByteArray(value, length), reply->format});
@@ -124,7 +126,7 @@ void X11SelectionTransfer::readChunk() {
   }
   incoming_.data.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
   incoming_.format = reply->format;
-  stepTimer_.start();
+  stepTimer_.start(stepTimeout_);
 }
 
 void X11SelectionTransfer::fail(const char* why) {

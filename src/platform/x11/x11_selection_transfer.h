@@ -13,8 +13,9 @@ class X11Connection;
 struct X11SelectionAtoms;
 
 // One conversion of CLIPBOARD to one target, received into a property of
-// `window`, in one piece or in INCR chunks. Each wait for the owner has
-// its own deadline; the result is reported once.
+// `window`, in one piece or in INCR chunks. The owner has `answerTimeout`
+// to answer, and `stepTimeout` for each chunk after; the result is
+// reported once.
 class X11SelectionTransfer {
  public:
   enum class Outcome {
@@ -30,7 +31,8 @@ class X11SelectionTransfer {
   };
 
   X11SelectionTransfer(X11Connection& connection, const X11SelectionAtoms& atoms,
-                       xcb_window_t window, std::chrono::milliseconds stepTimeout,
+                       xcb_window_t window, std::chrono::milliseconds answerTimeout,
+                       std::chrono::milliseconds stepTimeout,
                        qsizetype maxBytes, std::function<void(Result)> onDone);
 
   // Reads at most `maxBytes`, or the cap given at construction when negative.
@@ -58,6 +60,7 @@ class X11SelectionTransfer {
   qsizetype maxBytes_;
   std::function<void(Result)> onDone_;
   QTimer stepTimer_;
+  std::chrono::milliseconds answerTimeout_, stepTimeout_;
   State state_ = State::Idle;
   xcb_atom_t target_ = XCB_ATOM_NONE;
   Result incoming_;
