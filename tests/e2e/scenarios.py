@@ -194,7 +194,7 @@ def gtk_hands_every_format_to_the_manager(t):
     t.wait(lambda: formats(t, names) == copied, "every format GTK stored")
 
 
-# One format whose owner never answers is left out after its second, the
+# One format whose owner never answers is left out at its deadline, the
 # others kept: the owner hands its clip over once it has been read.
 @scenario(drivers=X11)
 def a_format_whose_owner_hangs_is_left_out(t):
