@@ -29,7 +29,8 @@ class WaylandWindowShaper::Painted : public QObject {
  public:
   explicit Painted(WaylandWindowShaper& shaper) : shaper_(shaper) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
+    // Qt 6 may send the window's QWindow a paint event too: the widget's is the one.
+    if (event->type() == QEvent::Paint && watched->isWidgetType()) {
       if (Panel* panel = shaper_.panelOf(*static_cast<QWidget*>(watched))) panel->resizing = false;
     } else if (event->type() == QEvent::PlatformSurface &&
                static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
