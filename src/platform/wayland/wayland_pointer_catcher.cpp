@@ -1,8 +1,5 @@
 #include "platform/wayland/wayland_pointer_catcher.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cmath>
 
 #include <QCoreApplication>
@@ -14,6 +11,7 @@
 #include <wayland-client.h>
 
 #include "platform/wayland/wayland_arrow_cursor.h"
+#include "platform/wayland/wayland_clear_layer.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output_names.h"
 #include "viewporter-client.h"
@@ -38,82 +36,7 @@ Qt::MouseButton qtButton(std::uint32_t code) {
   }
 }
 
-// One clear ARGB pixel: a fresh file reads as zeros.
-wl_buffer* clearPixel(wl_shm* shm) {
-  const int fd = memfd_create("tuckshelf-pixel", MFD_CLOEXEC);
-  if (fd < 0) return nullptr;
-  wl_buffer* buffer = nullptr;
-  if (ftruncate(fd, 4) == 0) {
-    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, 4);
-    buffer = wl_shm_pool_create_buffer(pool, 0, 1, 1, 4, WL_SHM_FORMAT_ARGB8888);
-    wl_shm_pool_destroy(pool);
-  }
-  close(fd);
-  return buffer;
-}
-
 }  // namespace
-
-// The catcher's layer surface on one output: the whole of it, placed
-// against its edges whatever bars reserve; on screen from the first
-// configure.
-class WaylandPointerCatcher::Surface {
- public:
-  Surface(WaylandPointerCatcher& owner, wl_output* output) : owner_(owner) {
-    surface_ = wl_compositor_create_surface(owner.compositor_);
-    viewport_ = wp_viewporter_get_viewport(owner.viewporter_, surface_);
-    layer_ = zwlr_layer_shell_v1_get_layer_surface(owner.layerShell_, surface_, output,
-                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tuckshelf");
-    static const zwlr_layer_surface_v1_listener listener = {configured, closed};
-    zwlr_layer_surface_v1_add_listener(layer_, &listener, this);
-    zwlr_layer_surface_v1_set_anchor(layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
-                                                 ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_exclusive_zone(layer_, -1);
-    zwlr_layer_surface_v1_set_size(layer_, 0, 0);
-    setInputRegion(QRegion());
-    wl_surface_commit(surface_);
-  }
-  ~Surface() {
-    zwlr_layer_surface_v1_destroy(layer_);
-    wp_viewport_destroy(viewport_);
-    wl_surface_destroy(surface_);
-  }
-  Surface(const Surface&) = delete;
-  Surface& operator=(const Surface&) = delete;
-
-  wl_surface* surface() const { return surface_; }
-  bool isMapped() const { return mapped_; }
-
-  // Takes effect with the next commit.
-  void setInputRegion(const QRegion& region) {
-    wl_region* input = wl_compositor_create_region(owner_.compositor_);
-    for (const QRect& r : region) wl_region_add(input, r.x(), r.y(), r.width(), r.height());
-    wl_surface_set_input_region(surface_, input);
-    wl_region_destroy(input);
-  }
-  void commit() { wl_surface_commit(surface_); }
-
- private:
-  static void configured(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
-                         uint32_t height) {
-    auto* self = static_cast<Surface*>(data);
-    zwlr_layer_surface_v1_ack_configure(layer, serial);
-    if (width > 0 && height > 0) wp_viewport_set_destination(self->viewport_, int32_t(width), int32_t(height));
-    if (self->mapped_) return self->commit();
-    wl_surface_attach(self->surface_, self->owner_.pixel_, 0, 0);
-    wl_surface_damage(self->surface_, 0, 0, 1, 1);
-    self->mapped_ = true;
-    self->owner_.surfaceReady();  // commits, with the input region
-  }
-  static void closed(void* data, zwlr_layer_surface_v1*) { static_cast<Surface*>(data)->owner_.surfaceGone(); }
-
-  WaylandPointerCatcher& owner_;
-  wl_surface* surface_ = nullptr;
-  wp_viewport* viewport_ = nullptr;
-  zwlr_layer_surface_v1* layer_ = nullptr;
-  bool mapped_ = false;
-};
 
 // The seat's and the pointer's events.
 struct WaylandPointerCatcher::Listeners {
@@ -169,7 +92,7 @@ std::unique_ptr<WaylandPointerCatcher> WaylandPointerCatcher::create(WaylandConn
   catcher->shm_ = static_cast<wl_shm*>(connection.bind(&wl_shm_interface, 1));
   catcher->viewporter_ = static_cast<wp_viewporter*>(connection.bind(&wp_viewporter_interface, 1));
   catcher->seat_ = static_cast<wl_seat*>(connection.bind(&wl_seat_interface, 5));
-  if (catcher->shm_) catcher->pixel_ = clearPixel(catcher->shm_);
+  if (catcher->shm_) catcher->pixel_ = WaylandClearLayer::clearPixel(catcher->shm_);
   if (!catcher->pixel_) return nullptr;
   catcher->arrow_ = std::make_unique<WaylandArrowCursor>(catcher->compositor_, catcher->shm_);
   wl_seat_add_listener(catcher->seat_, &Listeners::seat, catcher.get());
@@ -223,7 +146,8 @@ void WaylandPointerCatcher::startSurface(QScreen* screen) {
   wl_output* output = screen ? outputs_->find(screen->name()) : nullptr;
   // Not known by that name (yet): Qt keeps the pointer this time.
   if (!output) return outputs_->refresh();
-  surface_ = std::make_unique<Surface>(*this, output);
+  const WaylandClearLayer::Parts parts{compositor_, layerShell_, viewporter_, pixel_};
+  surface_ = std::make_unique<WaylandClearLayer>(parts, output, [this] { surfaceReady(); }, [this] { surfaceGone(); });
 }
 
 void WaylandPointerCatcher::release() {

@@ -16,14 +16,13 @@ struct wl_pointer;
 struct wl_seat;
 struct wl_shm;
 struct wl_surface;
-struct wp_viewport;
 struct wp_viewporter;
 struct zwlr_layer_shell_v1;
-struct zwlr_layer_surface_v1;
 
 namespace tuckshelf {
 
 class WaylandArrowCursor;
+class WaylandClearLayer;
 class WaylandConnection;
 class WaylandOutputNames;
 
@@ -34,8 +33,8 @@ class WaylandOutputNames;
 // once a frame while the pointer moves, and only the frame's last motion
 // reaches the window.
 //
-// A clear layer surface over the window's whole output, above every
-// window, taking input only where the window would.
+// Its surface is a clear layer over the window's whole output, taking
+// input only where the window would.
 class WaylandPointerCatcher {
  public:
   // Null when the compositor lacks what it needs; `connection` must
@@ -61,7 +60,6 @@ class WaylandPointerCatcher {
 
  private:
   explicit WaylandPointerCatcher(WaylandConnection& connection);
-  class Surface;
   struct Listeners;
 
   void startSurface(QScreen* screen);
@@ -92,7 +90,7 @@ class WaylandPointerCatcher {
   wl_buffer* pixel_ = nullptr;  // one clear pixel, scaled to the output
   std::unique_ptr<WaylandArrowCursor> arrow_;
 
-  std::unique_ptr<Surface> surface_;
+  std::unique_ptr<WaylandClearLayer> surface_;
   QPointer<QWindow> window_;
   QPointer<QScreen> screen_;
   QPointer<QScreen> refused_;  // closed the surface there: Qt keeps the pointer
