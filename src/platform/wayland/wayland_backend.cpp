@@ -36,7 +36,7 @@ class WaylandBackend final : public Backend {
         clipboard_(connection_),
         settings_(JsonSettingsStore::defaultPath()),
         measurer_(fontFor(OverlayFont{})),
-        shaper_(*globals_),
+        shaper_(*globals_, connection_),
         bands_(*globals_),
         displays_(bands_) {
     // The launch captures what is on the clipboard now; give its source a

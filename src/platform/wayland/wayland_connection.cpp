@@ -98,9 +98,17 @@ std::uint32_t WaylandConnection::versionOf(const char* interface) const {
 void* WaylandConnection::bind(const wl_interface* interface, std::uint32_t maxVersion) {
   if (!isValid()) return nullptr;
   for (const Global& global : globals_)
-    if (global.interface == interface->name)
-      return wl_registry_bind(registry_, global.name, interface, std::min(global.version, maxVersion));
+    if (global.interface == interface->name) return bind(global, interface, maxVersion);
   return nullptr;
+}
+
+void* WaylandConnection::bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion) {
+  if (!isValid()) return nullptr;
+  return wl_registry_bind(registry_, global.name, interface, std::min(global.version, maxVersion));
+}
+
+void WaylandConnection::setWatched(bool watched) {
+  if (readable_ && isValid()) readable_->setEnabled(watched);
 }
 
 void WaylandConnection::readEvents() {

@@ -58,6 +58,16 @@ class WaylandConnection {
   // Binds the first global of `interface` at the lower of its version and
   // `maxVersion`; null when there is none.
   void* bind(const wl_interface* interface, std::uint32_t maxVersion);
+  // The globals offered now, and one of them bound as above.
+  const std::vector<Global>& globals() const { return globals_; }
+  void* bind(const Global& global, const wl_interface* interface, std::uint32_t maxVersion);
+
+  // Whether events are read as soon as the socket has some (the default).
+  // Off, they wait in the socket until readPending(): a user that expects
+  // a flood of them (pointer motion) reads them once a frame instead.
+  void setWatched(bool watched);
+  // Reads and dispatches what the socket holds, without waiting.
+  void readPending() { readEvents(); }
 
   // Sends the requests made so far; what the socket does not take now goes
   // as soon as it can.

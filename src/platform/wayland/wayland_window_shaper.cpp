@@ -8,6 +8,7 @@
 #include <QWindow>
 #include <wayland-client.h>
 
+#include "platform/wayland/wayland_pointer_catcher.h"
 #include "platform/wayland/wayland_qt_globals.h"
 
 namespace tuckshelf {
@@ -28,7 +29,8 @@ class WaylandWindowShaper::Painted : public QObject {
  public:
   explicit Painted(WaylandWindowShaper& shaper) : shaper_(shaper) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
+    // Qt 6 may send the window's QWindow a paint event too: the widget's is the one.
+    if (event->type() == QEvent::Paint && watched->isWidgetType()) {
       if (Panel* panel = shaper_.panelOf(*static_cast<QWidget*>(watched))) panel->resizing = false;
     } else if (event->type() == QEvent::PlatformSurface &&
                static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
@@ -42,8 +44,18 @@ class WaylandWindowShaper::Painted : public QObject {
   WaylandWindowShaper& shaper_;
 };
 
-WaylandWindowShaper::WaylandWindowShaper(WaylandQtGlobals& globals)
-    : globals_(globals), painted_(std::make_unique<Painted>(*this)) {}
+WaylandWindowShaper::WaylandWindowShaper(WaylandQtGlobals& globals, WaylandConnection& connection)
+    : globals_(globals),
+      catcher_(WaylandPointerCatcher::create(connection)),
+      painted_(std::make_unique<Painted>(*this)) {
+  if (!catcher_) return;
+  // The catcher's surface came or went: the pointer changes hands.
+  catcher_->setChangeHandler([this] {
+    for (auto& [window, panel] : panels_)
+      if (catcher_->covers(panel->handle)) applyInput(*panel);
+    flush();
+  });
+}
 
 WaylandWindowShaper::~WaylandWindowShaper() = default;
 
@@ -69,6 +81,7 @@ void WaylandWindowShaper::prepare(QWidget& window) {
   window.installEventFilter(painted_.get());
   window.windowHandle()->installEventFilter(painted_.get());
   // Qt delivers every motion event on Wayland; the panel needs a frame's.
+  // (The catcher, where it has the pointer, reads a frame's at a time.)
   pacer_.pace(*window.windowHandle());
   panels_[&window] = std::move(panel);
 }
@@ -92,7 +105,24 @@ void WaylandWindowShaper::setInputRegion(QWidget& window, const std::optional<QR
 void WaylandWindowShaper::applyInput(Panel& panel) {
   // None follows the shape, as the X11 input shape does; an empty region
   // takes no input at all.
-  panel.layer->setInputRegion(panel.input.value_or(panel.shape));
+  const QRegion region = panel.input.value_or(panel.shape);
+  bool caught = false;
+  if (catcher_ && !region.isEmpty()) {
+    catcher_->cover(*panel.handle, panel.layer->screen(), panel.box.topLeft(), region);
+    caught = catcher_->isCatching(panel.handle);
+  } else if (catcher_ && catcher_->covers(panel.handle)) {
+    catcher_->release();
+  }
+  panel.layer->setInputRegion(caught ? QRegion() : region);
+  // Motion that Qt delivers comes a thousand times a second; the
+  // catcher's comes a frame at a time already.
+  if (caught != panel.caught) {
+    if (caught)
+      panel.handle->removeEventFilter(&pacer_);
+    else
+      pacer_.pace(*panel.handle);
+    panel.caught = caught;
+  }
   panel.dirty = true;
 }
 
@@ -112,6 +142,8 @@ QRect WaylandWindowShaper::place(QWidget& window, const QRect& geometry) {
     panel->box = box;
     window.setGeometry(box);
     if (panel->layer->place(box)) panel->resizing = true;
+    // The catcher's region is the window's, held in global pixels.
+    if (catcher_ && catcher_->covers(panel->handle)) applyInput(*panel);
   }
   panel->dirty = true;
   return geometry.translated(-box.topLeft());
@@ -127,6 +159,7 @@ void WaylandWindowShaper::release(QWidget& window) {
   if (found == panels_.end()) return;
   window.removeEventFilter(painted_.get());
   if (QWindow* handle = found->second->handle) {
+    if (catcher_ && catcher_->covers(handle)) catcher_->release();
     handle->removeEventFilter(painted_.get());
     handle->removeEventFilter(&pacer_);
   }

@@ -12,6 +12,8 @@
 
 namespace tuckshelf {
 
+class WaylandConnection;
+class WaylandPointerCatcher;
 class WaylandQtGlobals;
 
 // The panel as a layer-shell surface on the output it sits on, large
@@ -19,10 +21,14 @@ class WaylandQtGlobals;
 // background, so its painting is its shape; the input region is the
 // surface's own and goes out with the next commit, Qt's when the size
 // changed, so that size and picture change together.
+//
+// Where the panel takes input, the pointer goes to a catcher on the
+// program's own connection where it can, so that none of its motion
+// reaches Qt's; Qt's surface then takes none.
 class WaylandWindowShaper final : public WindowShaper {
  public:
-  // `globals` must outlive the shaper.
-  explicit WaylandWindowShaper(WaylandQtGlobals& globals);
+  // `globals` and `connection` must outlive the shaper.
+  WaylandWindowShaper(WaylandQtGlobals& globals, WaylandConnection& connection);
   ~WaylandWindowShaper() override;
 
   void prepare(QWidget& window) override;
@@ -48,12 +54,14 @@ class WaylandWindowShaper final : public WindowShaper {
     std::optional<QRegion> input;
     bool resizing = false;  // a new size waits for Qt's buffer at that size
     bool dirty = false;     // something waits for a commit
+    bool caught = false;    // the catcher has the pointer over it, not Qt
   };
   class Painted;
   Panel* panelOf(const QWidget& window) const;
   void applyInput(Panel& panel);
 
   WaylandQtGlobals& globals_;
+  std::unique_ptr<WaylandPointerCatcher> catcher_;  // null where the compositor lacks a part
   std::map<const QWidget*, std::unique_ptr<Panel>> panels_;
   std::unique_ptr<Painted> painted_;
   QtMotionPacer pacer_;
