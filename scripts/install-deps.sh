@@ -10,7 +10,7 @@ libxkbcommon-dev libxkbcommon-x11-dev
 xvfb xclip xdotool x11-xserver-utils x11-utils imagemagick procps
 fonts-noto-color-emoji fonts-dejavu-core
 dpkg-dev file desktop-file-utils appstream
-libwayland-dev libwayland-bin qt6-wayland
+libwayland-dev libwayland-bin wayland-protocols qt6-wayland
 qt6-base-private-dev sway wl-clipboard grim xwayland wev
 kwin-wayland plasma-wayland-protocols dbus
 gnome-shell libglib2.0-bin
