@@ -57,6 +57,18 @@ TEST(History, RichClipsKeyByTheirFormatsAndFilesShowByName) {
   EXPECT_NE(ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key, ClipItem(u"a"_s, nullptr, html("<i>a</i>")).key);
   EXPECT_EQ(ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key, ClipItem(u"a"_s, nullptr, html("<b>a</b>")).key);
   EXPECT_EQ(formats({{"UTF8_STRING", "same"}, {"text/plain", "same"}, {"text/html", "<p>"}})->heldBytes(), 7);
+  // Its text alone right after (a desktop keeping a quitting program's
+  // text) is the rich entry; later, or with other formats, another entry.
+  History history;
+  const auto plain = [] { return ClipItem(u"a"_s, nullptr, formats({{"UTF8_STRING", "a"}})); };
+  recordInto(history, ClipItem(u"a"_s, nullptr, html("<b>a</b>")), 5);
+  recordInto(history, plain(), 5);
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].formats->find("text/html")->data, "<b>a</b>");
+  for (ClipItem item : {ClipItem(u"a"_s, nullptr, html("<i>a</i>")), ClipItem(u"b"_s, nullptr), plain()})
+    recordInto(history, std::move(item), 5);
+  EXPECT_EQ(history.size(), 4u);
+  EXPECT_EQ(history[0].key, u"t:a"_s);
 
   struct Case { QByteArray list; QString shown; const char* spoken; };
   for (const Case& c : std::vector<Case>{
