@@ -29,6 +29,8 @@ class GnomeShell(X11):
     """The X11 driver's clipboard and window tools, on the Shell's Xwayland;
     the Shell's own pointer, keyboard and pictures."""
 
+    keeper = True  # Mutter's clipboard manager
+
     def __init__(self, owner_tool, extensions=()):
         super().__init__(owner_tool)
         self.extensions, self.base = list(map(pathlib.Path, extensions)), tempfile.mkdtemp(prefix="tuckshelf-gnome-")

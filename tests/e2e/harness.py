@@ -60,6 +60,7 @@ class Driver:
 
     log = ""  # the display server's own, shown when a scenario fails
     gap = GAP  # the top gap the program keeps there, from what the desktop reserves
+    keeper = False  # whether the desktop itself keeps the text of a program that quits
 
     @property
     def band(self):

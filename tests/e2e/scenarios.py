@@ -167,7 +167,9 @@ def formats(t, names):
 # byte for byte, once the program has quit (handed over or taken over) and
 # again when its row is chosen. A format over the cap (33 MiB from Qt, on
 # X11: Qt 6.4 on Wayland then hangs at its quit) is left out, the others kept.
-@scenario(leaks=True, drivers=X11 + WAYLAND)
+# On GNOME the Shell's own keeper takes the clip over first, its text alone:
+# the history keeps the one entry, whose row gives every format back.
+@scenario(leaks=True, drivers=X11 + WAYLAND + ("gnome",))
 def every_format_outlives_its_program_and_comes_back(t):
     t.start()
     for rows, toolkit in ((2, "qt"), (4, "gtk")):
@@ -177,7 +179,10 @@ def every_format_outlives_its_program_and_comes_back(t):
         names = ["text/html", "text/uri-list", "text/plain"]
         copied = t.recorded(text).wait(lambda: all((c := formats(t, names)).values()) and c, "the copy's formats")
         quit()
-        t.wait(lambda: formats(t, names) == copied, "every format served after the program quit")
+        if t.d.keeper:
+            t.wait(lambda: b"text/html" not in (t.clipboard("TARGETS") or b"text/html"), "the Shell's keeper")
+        else:
+            t.wait(lambda: formats(t, names) == copied, "every format served after the program quit")
         t.assertNotIn(b"application/x-big", t.clipboard("TARGETS"))
         t.capture(f"plain after {toolkit}").open(rows).move(MID, row(t, 1)).click().resting(dot=True)
         t.wait(lambda: formats(t, names) == copied, "every format served from the chosen row")
