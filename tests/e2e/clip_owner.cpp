@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     if ((event.response_type & 0x7f) == XCB_SELECTION_REQUEST && request.target != hang)
       owner.handleSelectionRequest(request);
     if ((event.response_type & 0x7f) == XCB_SELECTION_CLEAR) owner.disown();
+    if ((event.response_type & 0x7f) == XCB_PROPERTY_NOTIFY)  // a reader took a chunk of a large format
+      owner.handlePropertyNotify(reinterpret_cast<const xcb_property_notify_event_t&>(event));
     if ((event.response_type & 0x7f) == XCB_SELECTION_NOTIFY) QCoreApplication::quit();  // the manager answered
   });
 
