@@ -11,28 +11,28 @@
 namespace {
 
 // One element of BindShortcuts' a(sa{sv}).
-struct ShortcutSpec {
+struct PortalShortcutEntry {
   QString id;
   QVariantMap options;
 };
 
-QDBusArgument& operator<<(QDBusArgument& out, const ShortcutSpec& spec) {
+QDBusArgument& operator<<(QDBusArgument& out, const PortalShortcutEntry& entry) {
   out.beginStructure();
-  out << spec.id << spec.options;
+  out << entry.id << entry.options;
   out.endStructure();
   return out;
 }
 
-const QDBusArgument& operator>>(const QDBusArgument& in, ShortcutSpec& spec) {
+const QDBusArgument& operator>>(const QDBusArgument& in, PortalShortcutEntry& entry) {
   in.beginStructure();
-  in >> spec.id >> spec.options;
+  in >> entry.id >> entry.options;
   in.endStructure();
   return in;
 }
 
 }  // namespace
 
-Q_DECLARE_METATYPE(ShortcutSpec)
+Q_DECLARE_METATYPE(PortalShortcutEntry)
 
 namespace tuckshelf {
 namespace {
@@ -67,8 +67,8 @@ QString pathIn(const QVariant& value) {
 
 PortalShortcut::PortalShortcut(QDBusConnection bus, QString appId, std::function<void()> activated)
     : bus_(std::move(bus)), appId_(std::move(appId)), activated_(std::move(activated)) {
-  qDBusRegisterMetaType<ShortcutSpec>();
-  qDBusRegisterMetaType<QList<ShortcutSpec>>();
+  qDBusRegisterMetaType<PortalShortcutEntry>();
+  qDBusRegisterMetaType<QList<PortalShortcutEntry>>();
 }
 
 void PortalShortcut::start() {
@@ -112,7 +112,7 @@ void PortalShortcut::createSession() {
 void PortalShortcut::bindShortcut() {
   state_ = State::binding;
   // No preferred trigger: the user chooses the key, in the desktop's settings.
-  const QList<ShortcutSpec> shortcuts{
+  const QList<PortalShortcutEntry> shortcuts{
       {QString::fromLatin1(kShortcutId), {{QStringLiteral("description"), QString::fromLatin1(kDescription)}}}};
   callWithRequest(QStringLiteral("BindShortcuts"),
                   {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(shortcuts), QString()}, {});

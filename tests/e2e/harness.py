@@ -115,11 +115,11 @@ class Driver:
         lines = self.follow(argv)
         return lambda: sum(word in line for line in lines)
 
-    def toolkit_copy(self, toolkit, spec):
-        """A Qt or GTK program (toolkit_copier.py) that has copied `spec`;
+    def toolkit_copy(self, toolkit, clip):
+        """A Qt or GTK program (toolkit_copier.py) that has copied `clip`;
         the function returned makes it quit and waits for its end."""
         tool = self.spawn(["/usr/bin/python3", pathlib.Path(__file__).with_name("toolkit_copier.py"), toolkit,
-                           json.dumps(spec)], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
+                           json.dumps(clip)], stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=0)
         if line_from(tool, f"the {toolkit} program's copy") != b"copied\n":
             raise AssertionError(f"the {toolkit} program did not copy")
         return lambda: (tool.stdin.close(), tool.wait(30))

@@ -15,7 +15,7 @@ prints "copied" once the clipboard is its own.
 
 import json, sys
 
-TOOLKIT, SPEC = sys.argv[1], json.loads(sys.argv[2])
+TOOLKIT, CLIP = sys.argv[1], json.loads(sys.argv[2])
 
 
 def qt():
@@ -30,14 +30,14 @@ def qt():
         if app.platformName() == "wayland" and not QGuiApplication.focusWindow():
             return QTimer.singleShot(50, copy)
         data = QMimeData()
-        for name, value in SPEC.get("formats", {}).items():
+        for name, value in CLIP.get("formats", {}).items():
             {"text/plain": data.setText, "text/html": data.setHtml}.get(name, lambda v: data.setData(name, v.encode()))(value)
-        if SPEC.get("files"):
-            data.setUrls([QUrl.fromLocalFile(path) for path in SPEC["files"]])
-        if SPEC.get("big"):
-            data.setData("application/x-big", b"x" * SPEC["big"])
-        if SPEC.get("png"):
-            data.setImageData(QImage.fromData(bytes.fromhex(SPEC["png"])))
+        if CLIP.get("files"):
+            data.setUrls([QUrl.fromLocalFile(path) for path in CLIP["files"]])
+        if CLIP.get("big"):
+            data.setData("application/x-big", b"x" * CLIP["big"])
+        if CLIP.get("png"):
+            data.setImageData(QImage.fromData(bytes.fromhex(CLIP["png"])))
         app.clipboard().setMimeData(data)
         print("copied", flush=True)
     QTimer.singleShot(0, copy)
@@ -53,17 +53,17 @@ def gtk():
     window = Gtk.Window()
     window.show_all()
     clipboard = Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD)
-    formats = {name.encode(): value.encode() for name, value in SPEC.get("formats", {}).items()}
-    if SPEC.get("files"):
-        formats[b"text/uri-list"] = b"".join(GLib.filename_to_uri(p).encode() + b"\r\n" for p in SPEC["files"])
+    formats = {name.encode(): value.encode() for name, value in CLIP.get("formats", {}).items()}
+    if CLIP.get("files"):
+        formats[b"text/uri-list"] = b"".join(GLib.filename_to_uri(p).encode() + b"\r\n" for p in CLIP["files"])
 
     def serve(_widget, data, _info, _time):
         data.set(data.get_target(), 8, formats[data.get_target().name().encode()])
 
     def copy():
-        if SPEC.get("store"):
+        if CLIP.get("store"):
             text = Gtk.TextBuffer()
-            text.set_text(SPEC["formats"]["text/plain"])
+            text.set_text(CLIP["formats"]["text/plain"])
             text.apply_tag(text.create_tag("bold", weight=700), text.get_start_iter(), text.get_end_iter())
             text.register_serialize_tagset("tuckshelf")
             text.select_range(text.get_start_iter(), text.get_end_iter())
@@ -79,7 +79,7 @@ def gtk():
         return False
 
     def quit(*_):
-        if SPEC.get("store"):
+        if CLIP.get("store"):
             clipboard.store()
         Gtk.main_quit()
         return False
