@@ -5,6 +5,7 @@
 
 #include <wayland-client.h>
 
+#include "platform/wayland/wayland_input_region.h"
 #include "viewporter-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 
@@ -49,10 +50,7 @@ WaylandClearLayer::~WaylandClearLayer() {
 }
 
 void WaylandClearLayer::setInputRegion(const QRegion& region) {
-  wl_region* input = wl_compositor_create_region(parts_.compositor);
-  for (const QRect& r : region) wl_region_add(input, r.x(), r.y(), r.width(), r.height());
-  wl_surface_set_input_region(surface_, input);
-  wl_region_destroy(input);
+  setWaylandInputRegion(parts_.compositor, surface_, region);
 }
 
 void WaylandClearLayer::commit() { wl_surface_commit(surface_); }

@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <wayland-client.h>
 
+#include "platform/wayland/wayland_input_region.h"
 #include "platform/wayland/wayland_qt_globals.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 
@@ -67,10 +68,7 @@ bool WaylandLayerSurface::place(const QRect& geometry) {
 
 void WaylandLayerSurface::setInputRegion(const std::optional<QRegion>& region) {
   if (!region) return wl_surface_set_input_region(surface_, nullptr);
-  wl_region* input = wl_compositor_create_region(globals_.compositor());
-  for (const QRect& r : *region) wl_region_add(input, r.x(), r.y(), r.width(), r.height());
-  wl_surface_set_input_region(surface_, input);
-  wl_region_destroy(input);
+  setWaylandInputRegion(globals_.compositor(), surface_, *region);
 }
 
 void WaylandLayerSurface::setKeyboardInteractive(bool on) {
