@@ -7,6 +7,7 @@
 
 #include "history/clip_formats.h"
 #include "history/clip_image.h"
+#include "history/clip_key.h"
 
 namespace tuckshelf {
 
@@ -20,20 +21,16 @@ struct ClipItem {
   // Every format as copied, which a restore offers again; none for texts
   // loaded from the store and for this program's own writes.
   std::shared_ptr<const ClipFormats> formats;
-  QString key;
+  ClipKey key;
 
   // The files of the clip, when a file manager copied them.
   QStringList fileNames() const { return formats ? formats->fileNames() : QStringList(); }
 
-  static QString textKey(const QString& text);
   // The text's or the picture's key; formats beyond plain text and pictures
   // add their digest, so the same text with other formatting is another
   // entry. Files alone key by that digest.
-  static QString makeKey(const std::optional<QString>& text, const ClipImage* image,
+  static ClipKey makeKey(const std::optional<QString>& text, const ClipImage* image,
                          const ClipFormats* formats = nullptr);
 };
-
-// Keys are equal when they are canonically equivalent Unicode strings.
-bool keysEqual(const QString& a, const QString& b);
 
 }  // namespace tuckshelf

@@ -72,7 +72,7 @@ DBusClips DBusService::GetClips() const {
   for (const ClipItem& item : delegate_.history()) {
     const RowKind kind = rowKind(item);
     const bool picture = kind == RowKind::picture;
-    clips.push_back({dbusClipId(item.key),
+    clips.push_back({dbusClipId(item.key.toString()),
                      picture                     ? QStringLiteral("image")
                      : kind == RowKind::files ? QStringLiteral("files")
                                               : QStringLiteral("text"),
@@ -98,7 +98,7 @@ double DBusService::GetLayout(double& content_height, QList<double>& row_heights
 std::int64_t DBusService::indexOf(const QString& id) {
   const History& history = delegate_.history();
   for (std::size_t i = 0; i < history.size(); ++i)
-    if (dbusClipId(history[i].key) == id) return std::int64_t(i);
+    if (dbusClipId(history[i].key.toString()) == id) return std::int64_t(i);
   if (calledFromDBus())
     sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no clip has the id \"%1\" now").arg(id));
   return -1;

@@ -57,13 +57,13 @@ void capture(const QString& copied, History& history) {
   FUZZ_CHECK(item.key == QStringLiteral("t:") + *text && keysEqual(item.key, item.key));
   for (const ClipItem& e : history) FUZZ_CHECK(keysEqual(e.key, item.key) == keysEqual(item.key, e.key));
 
-  const QString key = item.key;
+  const ClipKey key = item.key;
   recordInto(history, std::move(item), kMaxHistory);
   FUZZ_CHECK(!history.empty() && history.size() <= kMaxHistory && history.front().key == key);
   // Each key once, in the sense keysEqual gives; each normalized once here,
   // not once per pair, as this is the costliest step of a run.
   std::vector<QString> canonical;
-  for (const ClipItem& e : history) canonical.push_back(e.key.normalized(QString::NormalizationForm_D));
+  for (const ClipItem& e : history) canonical.push_back(e.key.toString().normalized(QString::NormalizationForm_D));
   for (std::size_t i = 0; i < canonical.size(); ++i)
     for (std::size_t j = i + 1; j < canonical.size(); ++j) FUZZ_CHECK(canonical[i] != canonical[j]);
 }

@@ -40,7 +40,13 @@ TEST(History, CaptureAndKeys) {
     EXPECT_NE(ClipItem(std::nullopt, a).key, ClipItem(std::nullopt, b).key);
   for (auto [a, b, equal] : {std::tuple{u"t:caf\u00E9", u"t:cafe\u0301", true}, {u"t:\u1E69", u"t:s\u0307\u0323", true},
                              {u"t:A", u"t:a", false}, {u"t:\uFB01", u"t:fi", false}})  // compatibility is not canonical
-    EXPECT_EQ(keysEqual(QString::fromUtf16(a), QString::fromUtf16(b)), equal) << QString::fromUtf16(a).toStdString();
+    EXPECT_EQ(keysEqual(ClipKey(QString::fromUtf16(a)), ClipKey(QString::fromUtf16(b))), equal) << QString::fromUtf16(a).toStdString();
+  // An entry's key reads as one string, however it holds its text.
+  const ClipItem composed(u"caf\u00E9"_s, nullptr), decomposed(u"cafe\u0301"_s, nullptr);
+  EXPECT_TRUE(keysEqual(composed.key, decomposed.key));
+  EXPECT_TRUE(keysEqual(composed.key, ClipKey(u"t:cafe\u0301"_s)));
+  EXPECT_EQ(ClipKey(u"t:"_s, u"ab"_s), ClipKey(u"t:ab"_s));
+  EXPECT_FALSE(keysEqual(ClipKey(u"t:"_s, u"1:2"_s), ClipKey(u"i:1:2"_s)));
 }
 
 std::shared_ptr<const ClipFormats> formats(std::vector<std::pair<QByteArray, QByteArray>> list) {
