@@ -1,5 +1,7 @@
 #include "platform/qt/qt_clip_offers.h"
 
+#include <algorithm>
+
 #include "platform/qt/qt_clipboard_image.h"
 
 namespace tuckshelf {
@@ -21,14 +23,23 @@ std::vector<ClipFormat> clipOffers(const std::optional<QString>& text, const Cli
   };
   if (text) {
     // The text as copied, line ends and all, rather than as the row shows it.
-    QByteArray utf8 = text->toUtf8();
+    QByteArray utf8;
     for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8"})
       if (const ClipFormat* copied = formats ? formats->find(name) : nullptr) utf8 = copied->data;
+    if (utf8.isNull()) utf8 = text->toUtf8();
     add("text/plain;charset=utf-8", utf8);
     add("UTF8_STRING", utf8);
     add("text/plain", utf8);
     add("TEXT", utf8, "UTF8_STRING");
-    add("STRING", QString::fromUtf8(utf8).toLatin1());
+    // ASCII is its own Latin-1, and then shares the bytes above; otherwise
+    // converted from a named string, since a temporary's conversion keeps
+    // its twice-as-large buffer.
+    if (std::all_of(utf8.cbegin(), utf8.cend(), [](char c) { return uchar(c) < 0x80; })) {
+      add("STRING", utf8);
+    } else {
+      const QString decoded = QString::fromUtf8(utf8);
+      add("STRING", decoded.toLatin1());
+    }
   }
   if (image && !image->encoded().isEmpty()) {
     const QByteArray mimeType = image->mimeType().toUtf8();
