@@ -112,6 +112,48 @@ def memory(binary, images):
         session.close()
 
 
+def rich_clip(n):
+    """A word processor's long document as it copies one: about 2.7 MiB of
+    text, HTML, RTF, a file link and its own format."""
+    lines = [f"Clip {n}, paragraph {i}: the quick brown fox jumps over the lazy dog." for i in range(5000)]
+    text = "\n".join(lines)
+    html = "".join(f'<p style="font-family: serif"><b>{line}</b> <i>again</i></p>\n' for line in lines)
+    rtf = "".join(f"{{\\pard\\b {line}\\b0\\par}}\n" for line in lines)
+    return text, {"text/html": html, "text/rtf": rtf, "text/uri-list": f"file:///home/user/report-{n}.odt\r\n",
+                  "application/x-word-processor": html + rtf}
+
+
+def rich_memory(binary, owner_tool):
+    """VmRSS of the whole program after start and after five rich clips,
+    each copied by a program of its own (the tests' owner tool); the target
+    is the start's target plus what the five hold: each text once as UTF-16
+    for its row and once as the UTF-8 bytes copied, and every other format."""
+    session = Session()
+    session.owner_tool = owner_tool
+    try:
+        ours = Tuckshelf(session, binary)
+        ours.start()
+        ours.wait_ready()
+        time.sleep(2)
+        start = rss_kib(ours.main_pid()) / 1024
+        held = 0
+        for n in range(5):
+            text, formats = rich_clip(n)
+            session.copier()(text, formats=formats)
+            shown = text.replace("\n", " ")  # as the program records a text
+            wait_until(lambda: (ours.stored() or [None])[0] == shown, 20, 0.01, f"tuckshelf to store rich clip {n}")
+            held += 2 * len(text) + len(text.encode()) + sum(len(v.encode()) for v in formats.values())
+        time.sleep(1.0)  # lets it settle after the last capture
+        after = rss_kib(ours.main_pid()) / 1024
+        held /= 1 << 20
+        say(f"resident memory after start {start:.1f} MiB, after five rich clips {after:.1f} MiB; they hold {held:.1f} MiB")
+        ours.stop()
+        return [Figure("memory after 5 rich clips", "MiB", after, "n/a", round(30.0 + held, 1),
+                       f"they hold {held:.1f} MiB: the target is 30 MiB and that")]
+    finally:
+        session.close()
+
+
 SYSTEM_PYTHON = "/usr/bin/python3"  # where Debian's python3-xlib is
 PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench_open_probe.py")
 

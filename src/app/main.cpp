@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -125,6 +126,12 @@ int main(int argc, char** argv) {
     case CommandLine::Action::run:
       break;
   }
+
+  // Large blocks are the clips and their transfers, which come and go:
+  // each is mapped on its own and goes back to the system when freed.
+  // glibc would otherwise raise this threshold as large blocks are freed and
+  // keep the pages of outgrown transfers in its heap.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
   // Qt aborts when it cannot reach the display; say so plainly instead.
   const BackendChoice choice = chooseBackend(argc, argv);
