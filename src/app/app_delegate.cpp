@@ -145,8 +145,14 @@ std::optional<ClipItem> AppDelegate::clipboardEntry() {
     if (auto image = services_.clipboard.image()) entry.emplace(std::nullopt, std::move(image), formats);
   }
   // Files with no text beside them (a file manager's own formats) are an
-  // entry too; other formats alone have nothing a row could show.
+  // entry too, and so is HTML alone, as the text it reads as; other formats
+  // alone have nothing a row could show.
   if (!entry && formats && !formats->fileNames().isEmpty()) entry.emplace(std::nullopt, nullptr, formats);
+  if (!entry && formats) {
+    if (auto html = formats->htmlText()) {
+      if (auto text = normalizedCapture(*html)) entry.emplace(std::move(text), nullptr, formats);
+    }
+  }
   return entry;
 }
 

@@ -1,6 +1,8 @@
 #include "history/clip_formats.h"
 
 #include <QHashFunctions>
+#include <QStringDecoder>
+#include <QTextDocumentFragment>
 #include <QUrl>
 
 namespace tuckshelf {
@@ -51,6 +53,15 @@ QStringList ClipFormats::fileNames() const {
     names.push_back(name.isEmpty() ? path : name);
   }
   return names;
+}
+
+std::optional<QString> ClipFormats::htmlText() const {
+  const ClipFormat* html = find("text/html");
+  if (!html || html->data.size() > kMaxHtmlForText) return std::nullopt;
+  // Browsers write UTF-8 or, Firefox on X11, UTF-16 with its byte-order mark.
+  QStringDecoder decoder(QStringConverter::encodingForHtml(html->data).value_or(QStringConverter::Utf8));
+  const QString markup = decoder.decode(html->data);
+  return QTextDocumentFragment::fromHtml(markup).toPlainText();
 }
 
 bool isPlainTextFormat(const QByteArray& name) {

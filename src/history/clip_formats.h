@@ -36,11 +36,18 @@ class ClipFormats {
   // The names of the files a file manager copied (text/uri-list of file
   // URIs), in order; empty when the clip is no files.
   QStringList fileNames() const;
+  // What text/html reads as, for a clip that offers no text of its own;
+  // none without HTML, or past kMaxHtmlForText bytes of it, which would hold
+  // up the program while parsed.
+  std::optional<QString> htmlText() const;
 
  private:
   std::vector<ClipFormat> formats_;
   qsizetype heldBytes_ = 0;
 };
+
+// About 20 ms of parsing on a desktop processor.
+inline constexpr qsizetype kMaxHtmlForText = 128 << 10;
 
 // The names plain text goes by, which the entry's text stands for.
 bool isPlainTextFormat(const QByteArray& name);

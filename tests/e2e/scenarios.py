@@ -211,7 +211,8 @@ def a_format_whose_owner_hangs_is_left_out(t):
     t.stored_is("hangs")
 
 
-# A picture with HTML shows as its picture, files by their names.
+# A picture with HTML shows as its picture, files by their names, HTML
+# alone as the text it reads as.
 @scenario(drivers=X11)
 def rich_clips_show_as_a_picture_and_as_files(t):
     t.d.accessibility(t.tmp)
@@ -219,11 +220,12 @@ def rich_clips_show_as_a_picture_and_as_files(t):
                                     "png": png(40, 30).hex()})
     # Neither is stored: the dot tells each taken up (white space puts it out).
     t.resting(dot=True).copy(" ").resting(dot=False).d.toolkit_copy("qt", {"files": FILES})
-    t.resting(dot=True)
+    t.resting(dot=True).d.toolkit_copy("gtk", {"formats": {"text/html": "<p>a <b>web</b> page</p>"}})
+    t.wait(lambda: t.stored()[:1] == ["a web page"], "the page's text stored")
     t.assertEqual(t.d.run(harness.ARGS.binary, "--open").returncode, 0)
     rows = lambda: [o["name"] for o in t.d.accessible_tree("tuckshelf") if o["role"] == "list item"]
-    names = ["Clip 1 of 2: Files, a.pdf and 1 more", "Clip 2 of 2: Picture, 40 by 30"]
-    t.listed(2).shot("files-and-picture")
+    names = ["Clip 1 of 3: a web page", "Clip 2 of 3: Files, a.pdf and 1 more", "Clip 3 of 3: Picture, 40 by 30"]
+    t.listed(3).shot("files-and-picture")
     t.wait(lambda: rows() == names, "the rows read as files and a picture")
 
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QStringEncoder>
 
 #include "fakes.h"
 
@@ -147,6 +148,17 @@ TEST(Events, RichClipsComeBackWithEveryFormat) {
   EXPECT_EQ(rig.clipboard.pasteAs("text/uri-list"), QByteArray("file:///tmp/a.pdf"));
   d->selectAction(1);
   EXPECT_TRUE(rig.clipboard.fmts == rich && rig.clipboard.pasteAs("text/html") == QByteArray("<b>rich</b>"));
+
+  // HTML alone is the text it reads as (Firefox's is UTF-16), up to what
+  // parses at once; past that it is no entry, as other formats alone.
+  const auto copyHtmlAlone = [&](const QByteArray& html) {
+    rig.clipboard.copyFormats(u""_s, {{"text/html", html}}), rig.clipboard.txt.reset(), rig.clipboard.report();
+  };
+  copyHtmlAlone(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(u"<p>caf\u00E9 <b>au</b><br>lait</p>"_s));
+  EXPECT_EQ(rig.defaults.stored(), (QStringList{u"caf\u00E9 au lait"_s, u"rich"_s}));
+  EXPECT_TRUE(d->unpasted() && rig.clipboard.pasteAs("text/html")->startsWith("\xFF\xFE<\0p\0"));
+  copyHtmlAlone("<p>" + QByteArray(kMaxHtmlForText, 'x') + "</p>");
+  EXPECT_TRUE(d->history().size() == 3 && !d->unpasted());
 }
 
 TEST(Events, ScreenChangePlacesWhatIsShownAndABandOnEveryDisplay) {
