@@ -394,11 +394,8 @@ ListSizing AppDelegate::listSizing() {
   if (history_.empty()) return ListSizing{baseWidth, {}, lineH() + 2 * vPadding};
   const ListSizingSettings settings{rowHeight,    rowSpacing, baseWidth, maxWidthFactor,
                                     widthFitLines, maxExpandedH, hPadding, vPadding};
-  // A thumbnail or a file icon beside the newest text: its text is measured
-  // at its label's width, past the shortest row's square and its gap and
-  // short of the remove button's column.
-  const double inset = rowKind(history_.front()) == RowKind::text ? 0 : rowHeight + 38;
-  return sizeHistoryList(displayText(history_.front()), history_.size(), settings, services_.textMeasurer, inset);
+  return sizeHistoryList(displayText(history_.front()), history_.size(), settings, services_.textMeasurer,
+                         rowKind(history_.front()) != RowKind::text);
 }
 
 void AppDelegate::setDrawnElsewhere(bool elsewhere) {

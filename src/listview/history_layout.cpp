@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "listview/row_layout.h"
+
 namespace tuckshelf {
 
 RowKind rowKind(const ClipItem& item) {
@@ -34,9 +36,13 @@ double listWidth(const QString& text, const ListSizingSettings& s, TextMeasurer&
   return std::clamp(t + 2 * s.hPadding, s.baseWidth, maxWidth);
 }
 
-double leadRowHeight(const QString& text, double width, double inset, double rowHeight, const ListSizingSettings& s,
-                     TextMeasurer& measurer) {
-  const double measureWidth = std::max(1.0, width - 2 * s.hPadding - inset);
+// The newest text is measured at the width its label takes in its row, short
+// of the remove button's column and past a thumbnail or file icon (as large
+// as a one-line row's), so that the row holds every line the label shows.
+double leadRowHeight(const QString& text, double width, bool thumbnail, double rowHeight,
+                     const ListSizingSettings& s, TextMeasurer& measurer) {
+  const double labelWidth = rowLayout(width - 2 * kListInset, rowHeight, kRowPad, thumbnail, 0).label.width;
+  const double measureWidth = std::max(1.0, labelWidth);
   const double th = std::ceil(measurer.wrappedHeight(text, measureWidth, s.maxExpandedH));
   if (th > s.maxExpandedH) return s.maxExpandedH + 10;
   return std::max(th + 10, rowHeight);
@@ -51,14 +57,14 @@ double oneLineRowHeight(const ListSizingSettings& s, TextMeasurer& measurer) {
 }  // namespace
 
 ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
-                           const ListSizingSettings& settings, TextMeasurer& measurer, double newestInset) {
+                           const ListSizingSettings& settings, TextMeasurer& measurer, bool newestHasThumbnail) {
   ListSizing sizing;
   sizing.width = listWidth(newestDisplayText, settings, measurer);
   const double rowHeight = oneLineRowHeight(settings, measurer);
   double sum = 0;
   for (std::size_t i = 0; i < rowCount; ++i) {
     const double h =
-        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, newestInset, rowHeight, settings, measurer) : rowHeight;
+        i == 0 ? leadRowHeight(newestDisplayText, sizing.width, newestHasThumbnail, rowHeight, settings, measurer) : rowHeight;
     sizing.rowHeights.push_back(h);
     sum += h;
   }

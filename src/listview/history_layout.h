@@ -42,9 +42,10 @@ RowKind rowKind(const ClipItem& item);
 QString displayText(const ClipItem& item);
 
 // Sizes the open list of `rowCount` entries. Only the newest entry's text
-// is measured, and never further than can change the result; `newestInset`
-// is what its row's thumbnail or file icon takes of the text's width.
+// is measured, and never further than can change the result;
+// `newestHasThumbnail`: its row shows a thumbnail or a file icon beside it.
 ListSizing sizeHistoryList(const QString& newestDisplayText, std::size_t rowCount,
-                           const ListSizingSettings& settings, TextMeasurer& measurer, double newestInset = 0);
+                           const ListSizingSettings& settings, TextMeasurer& measurer,
+                           bool newestHasThumbnail = false);
 
 }  // namespace tuckshelf

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "history/clip_item.h"
+#include "listview/row_layout.h"
 #include "platform/geometry.h"
 #include "platform/pointer_events.h"
 #include "platform/text_measurer.h"
@@ -22,7 +23,7 @@ struct RowContent {
   double height = 30;
   int maxLines = 1;  // 0: no limit (the lead row)
   TextAlign align = TextAlign::left;
-  double pad = 10;
+  double pad = kRowPad;
   OverlayFont font;
   std::function<void()> onSelect;
   std::function<void()> onDelete;

@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kLabelInset = 16;
 constexpr int kDotInset = 16;
-constexpr int kStackInset = 8;
 // Offsets and sizes beyond this are nonsense; clamping them keeps the
 // rounding to int defined.
 constexpr double kLimit = 1 << 20;
@@ -110,7 +109,7 @@ void HoverView::layOut() {
 
 void HoverView::layOutStack() {
   // Rows are placed by their running total, so rounding never adds up.
-  const int stackWidth = std::max(0, width() - 2 * kStackInset);
+  const int stackWidth = std::max(0, width() - 2 * int(kListInset));
   double y = 0;
   int bottom = 0;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -120,7 +119,7 @@ void HoverView::layOutStack() {
     bottom = toPixel(y);
     rows_[i]->setGeometry(0, top, stackWidth, bottom - top);
   }
-  stack_->setGeometry(kStackInset, toPixel(offsets_.historyTopC), stackWidth, bottom);
+  stack_->setGeometry(int(kListInset), toPixel(offsets_.historyTopC), stackWidth, bottom);
 }
 
 void HoverView::updateShape() {

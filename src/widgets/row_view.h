@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QWidget>
 
+#include "listview/row_layout.h"
 #include "overlay/overlay_window.h"
 #include "platform/geometry.h"
 
@@ -13,16 +14,6 @@ namespace tuckshelf {
 
 class RowViewButton;
 class RowViewLabel;
-
-// Where a row's parts sit, in the row's own coordinates: origin at its
-// bottom-left corner, y upward.
-struct RowLayout {
-  Rect button;
-  std::optional<Rect> thumbnail;  // image entries only
-  Rect label;
-};
-
-RowLayout rowLayout(double rowWidth, double rowHeight, double pad, bool hasImage, int maxLines);
 
 // A frame from a row's y-up coordinates in Qt's top-left ones.
 QRectF toTopLeft(const Rect& frame, double rowHeight);

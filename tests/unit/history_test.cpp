@@ -133,10 +133,13 @@ struct FullMeasurer : fakes::FakeMeasurer {
 
 TEST(ListSizing, TheNewestTextSetsWidthAndLeadRowMeasuredNoFurtherThanItMatters) {
   // Width: half the text's one-line width plus 32, within 220 to 660. The
-  // lead row: its text wrapped at width - 32, 15 a line, plus 10; 30 to 330.
+  // lead row: its text wrapped at its label's width, which is width - 58
+  // (the list's insets, the row's and the remove button's column), 15 a
+  // line, plus 10; 30 to 330.
   struct Case { qsizetype length; double charWidth, width, lead; };
-  for (const Case& c : {Case{20, 1, 220, 30}, {376, 1, 220, 40}, {501, 1, 283, 40}, {1254, 1, 659, 40},
-                        {1400, 1, 660, 55}, {400, 6, 660, 70}, {21 * 104 + 1, 6, 660, 330}, {1 << 20, 6, 660, 330}}) {
+  for (const Case& c : {Case{20, 1, 220, 30}, {324, 1, 220, 40}, {325, 1, 220, 55}, {501, 1, 283, 55},
+                        {1400, 1, 660, 55}, {400, 6, 660, 70}, {21 * 100, 6, 660, 325},
+                        {21 * 100 + 1, 6, 660, 330}, {1 << 20, 6, 660, 330}}) {
     fakes::FakeMeasurer measurer;
     measurer.charWidth = c.charWidth;
     const ListSizing s = sizeHistoryList(QString(c.length, u'x'), 3, {}, measurer);

@@ -16,6 +16,8 @@
 #include "widgets/hover_view.h"
 #include "widgets/hover_view_shape.h"
 #include "widgets/overlay_panel.h"
+#include "listview/history_layout.h"
+#include "platform/qt/qt_text_measurer.h"
 #include "platform/qt/qt_window_shaper.h"
 #include "widgets/row_view.h"
 #include "widgets/row_view_label.h"
@@ -91,6 +93,26 @@ TEST(RowViewLabel, LaysOutOnlyWhatShows) {
   EXPECT_LT(lead.label()->charactersLaidOut(), 5000);
   lead.setGeometry(0, 0, 260, 40);  // laid out again, to the new height
   EXPECT_LT(lead.label()->laidOutLineCount(), lines);
+}
+
+// The newest row is as tall as its text's lines at its label's width, beside
+// the remove button's column: no line it wraps to is cut.
+TEST(RowViewLabel, TheNewestRowHoldsEveryLineItsLabelWraps) {
+  const QFont font = fontFor({});
+  QtTextMeasurer measurer(font);
+  const QString words = QStringLiteral("Copy and paste, a few words at a time; ");
+  for (int n = 1; n <= 24; ++n) {
+    const QString text = words.repeated(n).left(words.size() * n - 2);
+    const ListSizing sizing = sizeHistoryList(text, 2, {}, measurer);
+    RowContent content = row(text);
+    content.maxLines = 0, content.align = TextAlign::center, content.height = sizing.rowHeights[0];
+    RowView lead(content), tall(content);
+    lead.setGeometry(0, 0, int(sizing.width - 2 * kListInset), int(sizing.rowHeights[0])), lead.show();
+    tall.setGeometry(0, 0, int(sizing.width - 2 * kListInset), 2000), tall.show();
+    const int lines = tall.label()->laidOutLineCount();
+    EXPECT_EQ(lead.label()->laidOutLineCount(), lines) << n;
+    EXPECT_LE(lines * QFontMetricsF(font).lineSpacing(), lead.label()->height() + 1) << n;
+  }
 }
 
 struct HoverViewTest : testing::Test {
