@@ -61,7 +61,8 @@ std::optional<QString> ClipFormats::htmlText() const {
   // Browsers write UTF-8 or, Firefox on X11, UTF-16 with its byte-order mark.
   QStringDecoder decoder(QStringConverter::encodingForHtml(html->data).value_or(QStringConverter::Utf8));
   const QString markup = decoder.decode(html->data);
-  return QTextDocumentFragment::fromHtml(markup).toPlainText();
+  // Pictures in it stand as U+FFFC, which no one would read.
+  return QTextDocumentFragment::fromHtml(markup).toPlainText().remove(QChar::ObjectReplacementCharacter);
 }
 
 bool isPlainTextFormat(const QByteArray& name) {

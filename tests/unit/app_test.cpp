@@ -154,11 +154,14 @@ TEST(Events, RichClipsComeBackWithEveryFormat) {
   const auto copyHtmlAlone = [&](const QByteArray& html) {
     rig.clipboard.copyFormats(u""_s, {{"text/html", html}}), rig.clipboard.txt.reset(), rig.clipboard.report();
   };
-  copyHtmlAlone(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(u"<p>caf\u00E9 <b>au</b><br>lait</p>"_s));
+  copyHtmlAlone(QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(
+      u"<p>caf\u00E9 <b>au</b><img src='a.png'><br>lait</p>"_s));
   EXPECT_EQ(rig.defaults.stored(), (QStringList{u"caf\u00E9 au lait"_s, u"rich"_s}));
   EXPECT_TRUE(d->unpasted() && rig.clipboard.pasteAs("text/html")->startsWith("\xFF\xFE<\0p\0"));
-  copyHtmlAlone("<p>" + QByteArray(kMaxHtmlForText, 'x') + "</p>");
-  EXPECT_TRUE(d->history().size() == 3 && !d->unpasted());
+  for (const QByteArray& nothingToRead : {"<p>" + QByteArray(kMaxHtmlForText, 'x') + "</p>", QByteArray("<img src='a.png'>")}) {
+    copyHtmlAlone(nothingToRead);
+    EXPECT_TRUE(d->history().size() == 3 && !d->unpasted());
+  }
 }
 
 TEST(Events, ScreenChangePlacesWhatIsShownAndABandOnEveryDisplay) {
