@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -21,13 +23,23 @@ using namespace std::chrono_literals;
 constexpr auto kQuitGrace = 2000ms;
 constexpr int kAnswerMs = 1000;
 
+// A socket's path fits its address's 108 bytes with the terminator; Qt
+// refuses one that fills it, so a margin is kept.
+constexpr qsizetype kMaxSocketPath = sizeof(sockaddr_un::sun_path) - 8;
+
 // The session's name made safe for a file name: $WAYLAND_DISPLAY may be a
-// path of its own.
+// path of its own. Where that makes the socket's path too long, the name
+// is a digest of it, the same for the lock and the socket.
 QString pathFor(const QString& session, const char* suffix) {
   QString name = session.isEmpty() ? QStringLiteral("default") : session;
   name.replace(QLatin1Char('/'), QLatin1Char('_'));
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  return QDir(dir).filePath(QStringLiteral("tuckshelf-%1.%2").arg(name, QLatin1String(suffix)));
+  const QDir dir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+  const auto path = [&](const QString& n, const char* s) {
+    return dir.filePath(QStringLiteral("tuckshelf-%1.%2").arg(n, QLatin1String(s)));
+  };
+  if (QFile::encodeName(path(name, "socket")).size() > kMaxSocketPath)
+    name = QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+  return path(name, suffix);
 }
 
 bool tryLock(int fd) { return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
