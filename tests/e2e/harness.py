@@ -346,6 +346,10 @@ class Sway(Wayland):
                                timeout=60)
         if grant.returncode:
             raise RuntimeError(f"xhost on {self.env['DISPLAY']}: {grant.stderr.decode()}")
+        # sway's window manager for it comes up after Xwayland itself; a
+        # window mapped before that waits for it.
+        wm = lambda: b"window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout
+        wait_until(wm, "Xwayland's window manager in sway")
 
     def sway(self, *command):
         result = self.run("swaymsg", "--", *command)
